@@ -1,0 +1,44 @@
+# Shared build rules: warnings, encoding, size flags and the download base check.
+
+function(repair_check_download_base base)
+    if(NOT base MATCHES "^(https?)://([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:]+\\])(:[0-9]+)?$")
+        message(FATAL_ERROR
+            "REPAIR_DOWNLOAD_BASE must be a scheme and host with an optional port, "
+            "without a path, query or trailing slash: '${base}'")
+    endif()
+    set(scheme "${CMAKE_MATCH_1}")
+    set(host "${CMAKE_MATCH_2}")
+    if(scheme STREQUAL "http" AND NOT host MATCHES "^(localhost|127\\.[0-9]+\\.[0-9]+\\.[0-9]+|\\[::1\\])$")
+        message(FATAL_ERROR
+            "REPAIR_DOWNLOAD_BASE '${base}' uses plain HTTP for a host that is not loopback; "
+            "the downloads are run elevated, so they must come over HTTPS")
+    endif()
+endfunction()
+
+# Compiler settings every target of the project shares.
+function(repair_target_defaults target)
+    target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
+                                                 _WIN32_WINNT=0x0601 WINVER=0x0601)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /utf-8 /W4 /permissive-)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -finput-charset=UTF-8
+                                                 -fexec-charset=UTF-8 -fwide-exec-charset=UTF-16LE)
+    endif()
+endfunction()
+
+# Size and self-containment flags for programs: no DLL beyond Windows' own.
+function(repair_program_defaults target)
+    repair_target_defaults(${target})
+    if(MINGW)
+        target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++)
+        if(CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+            target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
+            target_link_options(${target} PRIVATE -s -Wl,--gc-sections)
+        endif()
+    elseif(MSVC)
+        set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+        target_link_options(${target} PRIVATE /MANIFEST:NO)
+    endif()
+endfunction()

@@ -1,0 +1,71 @@
+#pragma once
+
+// Every fixed name, argument and text of the program, in one place. The file
+// names are macros as well so that the generated download URLs can be built
+// from them by literal concatenation: one spelling of each name.
+
+#define REPAIR_INSTALLER_FILE_X64 L"windowsdesktop-runtime-8.0.28-win-x64.exe"
+#define REPAIR_INSTALLER_FILE_X86 L"windowsdesktop-runtime-8.0.28-win-x86.exe"
+#define REPAIR_TOOL_FILE_X64 L"Vandrel_Client_Repair_Tool_net8.exe"
+#define REPAIR_TOOL_FILE_X86 L"Vandrel_Client_Repair_Tool_net8_x86.exe"
+
+namespace repair {
+
+inline constexpr wchar_t kCaption[] = L"赤砂回廊文件修复";
+
+// Directories.
+inline constexpr wchar_t kWorkFolderName[] = L"VandrelRepair";
+inline constexpr wchar_t kDataRootVariable[] = L"ProgramData";
+inline constexpr wchar_t kDataRootFallback[] = L"C:\\ProgramData";
+inline constexpr wchar_t kClientDirOption[] = L"--client-dir";
+inline constexpr wchar_t kClientMarker[] = L"Vandrel.exe";
+inline constexpr wchar_t kClientMarkerLocalised[] = L"赤砂回廊.exe";
+inline constexpr wchar_t kDefaultClientDirectory[] = L"C:\\Program Files\\Vandrel";
+
+// Elevation.
+inline constexpr wchar_t kElevationVerb[] = L"runas";
+inline constexpr wchar_t kElevationRefusedText[] =
+    L"修复客户端需要管理员权限，请允许弹出的权限确认。";
+
+// Progress window.
+inline constexpr wchar_t kWindowClassName[] = L"VandrelRepairBootstrapperWindow";
+inline constexpr wchar_t kInitialStatusText[] = L"准备修复客户端...";
+inline constexpr wchar_t kInitialDetailText[] = L"请稍候，不要关闭此窗口。";
+inline constexpr int kIconResourceId = 101;
+
+// Runtime detection.
+inline constexpr wchar_t kProgramFiles64Variable[] = L"ProgramW6432";
+inline constexpr wchar_t kProgramFilesVariable[] = L"ProgramFiles";
+inline constexpr wchar_t kSharedFrameworkRelative[] = L"dotnet\\shared\\Microsoft.WindowsDesktop.App";
+inline constexpr wchar_t kSharedFrameworkFixed64[] =
+    L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
+inline constexpr wchar_t kRuntimeVersionPattern[] = L"8.*";
+inline constexpr wchar_t kRuntimeKeyX64[] =
+    L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App";
+inline constexpr wchar_t kRuntimeKeyX86[] =
+    L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\sharedfx\\Microsoft.WindowsDesktop.App";
+
+// Runtime installation.
+inline constexpr wchar_t kInstallerFileX64[] = REPAIR_INSTALLER_FILE_X64;
+inline constexpr wchar_t kInstallerFileX86[] = REPAIR_INSTALLER_FILE_X86;
+inline constexpr wchar_t kInstallerArguments[] = L"/install /quiet /norestart";
+inline constexpr int kInstallerRebootRequired = 3010;
+inline constexpr wchar_t kRuntimeDownloadStatus[] = L"正在下载运行环境...";
+inline constexpr wchar_t kRuntimeDownloadDetail[] = L"首次运行需要安装 .NET Desktop Runtime";
+inline constexpr wchar_t kRuntimeDownloadFailedText[] =
+    L"下载 .NET Desktop Runtime 失败，请检查网络后重试。";
+inline constexpr wchar_t kRuntimeInstallStatus[] = L"正在安装运行环境...";
+inline constexpr wchar_t kRuntimeInstallDetail[] = L"安装过程可能需要 1-3 分钟，请稍候。";
+inline constexpr wchar_t kRuntimeInstallFailedPrefix[] = L".NET Desktop Runtime 安装失败，错误码：";
+
+// Repair tool.
+inline constexpr wchar_t kToolFileX64[] = REPAIR_TOOL_FILE_X64;
+inline constexpr wchar_t kToolFileX86[] = REPAIR_TOOL_FILE_X86;
+inline constexpr wchar_t kToolArgumentPrefix[] = L"--client-dir ";
+inline constexpr wchar_t kToolDownloadStatus[] = L"正在下载最新修复组件...";
+inline constexpr wchar_t kToolDownloadDetail[] = L"下载完成后将自动开始检查并修复。";
+inline constexpr wchar_t kToolDownloadFailedText[] = L"下载最新修复工具失败，请检查网络后重试。";
+inline constexpr wchar_t kToolRunningStatus[] = L"正在启动修复工具...";
+inline constexpr wchar_t kToolRunningDetail[] = L"请在修复工具窗口中等待检查完成。";
+
+}  // namespace repair

@@ -1,0 +1,74 @@
+#include "app/directories.h"
+
+#include <shlwapi.h>
+#include <wchar.h>
+
+#include "app/constants.h"
+#include "util/join_path.h"
+
+namespace repair {
+namespace {
+
+bool IsPresentFile(DWORD attributes) {
+    // INVALID_FILE_ATTRIBUTES has the directory bit set, so a missing entry
+    // fails this test too.
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsExistingDirectory(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer) {
+    // A count of MAX_PATH or more is the size a longer value would need; the
+    // buffer then holds nothing usable, and an empty base would make the work
+    // directory relative to whatever the current directory is.
+    const bool usable = count > 0 && count < MAX_PATH;
+    return JoinPath(usable ? buffer : std::wstring(kDataRootFallback), kWorkFolderName);
+}
+
+std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments,
+                                   const std::wstring& executableDirectory,
+                                   const AttributesOf& attributesOf) {
+    if (arguments) {
+        const Arguments& args = *arguments;
+        for (std::size_t i = 1; i + 1 < args.size(); ++i) {
+            if (_wcsicmp(args[i].c_str(), kClientDirOption) == 0) {
+                return args[i + 1];
+            }
+        }
+    }
+    for (const wchar_t* marker : {kClientMarker, kClientMarkerLocalised}) {
+        if (IsPresentFile(attributesOf(JoinPath(executableDirectory, marker)))) {
+            return executableDirectory;
+        }
+    }
+    if (IsExistingDirectory(attributesOf(kDefaultClientDirectory))) {
+        return kDefaultClientDirectory;
+    }
+    return executableDirectory;
+}
+
+std::wstring ExecutableDirectory() {
+    wchar_t buffer[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    PathRemoveFileSpecW(buffer);
+    return buffer;
+}
+
+std::wstring PrepareWorkDirectory() {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD count = GetEnvironmentVariableW(kDataRootVariable, buffer, MAX_PATH);
+    const std::wstring workDirectory = WorkDirectoryFor(count, buffer);
+    CreateDirectoryW(workDirectory.c_str(), nullptr);
+    return workDirectory;
+}
+
+std::wstring ResolveClientDirectory() {
+    return ChooseClientDirectory(ProcessArguments(), ExecutableDirectory(),
+                                 [](const std::wstring& path) { return GetFileAttributesW(path.c_str()); });
+}
+
+}  // namespace repair

@@ -1,0 +1,76 @@
+#include "app/elevation.h"
+
+#include "app/constants.h"
+#include "ui/message.h"
+#include "util/quote.h"
+#include "util/scoped.h"
+
+namespace repair {
+
+std::wstring RelaunchParameters(const std::optional<Arguments>& arguments) {
+    std::wstring parameters;
+    if (!arguments) {
+        return parameters;
+    }
+    for (std::size_t i = 1; i < arguments->size(); ++i) {
+        if (!parameters.empty()) {
+            parameters += L' ';
+        }
+        parameters += Quote((*arguments)[i]);
+    }
+    return parameters;
+}
+
+SHELLEXECUTEINFOW RelaunchRequest(const std::wstring& modulePath, const std::wstring& parameters) {
+    SHELLEXECUTEINFOW request = {};
+    request.cbSize = sizeof(request);
+    request.fMask = 0;
+    request.hwnd = nullptr;
+    request.lpVerb = kElevationVerb;
+    request.lpFile = modulePath.c_str();
+    request.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    request.lpDirectory = nullptr;
+    request.nShow = SW_SHOWNORMAL;
+    return request;
+}
+
+void RelaunchElevatedWith(ElevationShell& shell) {
+    const std::wstring modulePath = shell.ExecutablePath();
+    const std::wstring parameters = RelaunchParameters(shell.CommandArguments());
+    SHELLEXECUTEINFOW request = RelaunchRequest(modulePath, parameters);
+    if (shell.Execute(request) == TRUE) {
+        return;
+    }
+    shell.ShowWarning(kElevationRefusedText);
+}
+
+bool IsAdministrator() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    ScopedSid administrators;
+    if (AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                 0, 0, 0, 0, administrators.receive()) == FALSE) {
+        return false;
+    }
+    BOOL member = FALSE;
+    CheckTokenMembership(nullptr, administrators.get(), &member);
+    return member == TRUE;
+}
+
+namespace {
+
+class Win32ElevationShell final : public ElevationShell {
+public:
+    std::optional<Arguments> CommandArguments() override { return ProcessArguments(); }
+    std::wstring ExecutablePath() override { return ModulePath(); }
+    BOOL Execute(SHELLEXECUTEINFOW& request) override { return ShellExecuteExW(&request); }
+    void ShowWarning(const std::wstring& text) override { repair::ShowWarning(text); }
+};
+
+}  // namespace
+
+void RelaunchElevated() {
+    Win32ElevationShell shell;
+    RelaunchElevatedWith(shell);
+}
+
+}  // namespace repair

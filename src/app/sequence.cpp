@@ -1,0 +1,52 @@
+#include "app/sequence.h"
+
+#include "app/directories.h"
+#include "app/elevation.h"
+#include "app/repair_tool.h"
+#include "runtime/detection.h"
+#include "runtime/install.h"
+#include "ui/progress_window.h"
+
+namespace repair {
+
+ExitCode RunBootstrap(Stages& stages) {
+    if (!stages.IsAdministrator()) {
+        // The elevated copy does the work; this process must leave no trace.
+        stages.RelaunchElevated();
+        return kExitCompleted;
+    }
+    const std::wstring workDirectory = stages.PrepareWorkDirectory();
+    const std::wstring clientDirectory = stages.ResolveClientDirectory();
+    stages.CreateProgressWindow();
+    if (!stages.IsDesktopRuntimeInstalled() && !stages.InstallDesktopRuntime(workDirectory)) {
+        return kExitRuntimeFailed;
+    }
+    return stages.LaunchRepairTool(workDirectory, clientDirectory);
+}
+
+namespace {
+
+class RealStages final : public Stages {
+public:
+    bool IsAdministrator() override { return repair::IsAdministrator(); }
+    void RelaunchElevated() override { repair::RelaunchElevated(); }
+    std::wstring PrepareWorkDirectory() override { return repair::PrepareWorkDirectory(); }
+    std::wstring ResolveClientDirectory() override { return repair::ResolveClientDirectory(); }
+    void CreateProgressWindow() override { repair::CreateProgressWindow(); }
+    bool IsDesktopRuntimeInstalled() override { return repair::IsDesktopRuntimeInstalled(); }
+    bool InstallDesktopRuntime(const std::wstring& workDirectory) override {
+        return repair::InstallDesktopRuntime(workDirectory);
+    }
+    ExitCode LaunchRepairTool(const std::wstring& workDirectory, const std::wstring& clientDirectory) override {
+        return repair::LaunchRepairTool(workDirectory, clientDirectory);
+    }
+};
+
+}  // namespace
+
+Stages& Win32Stages() {
+    static RealStages stages;
+    return stages;
+}
+
+}  // namespace repair

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "app/exit_code.h"
+
+namespace repair {
+
+// The stages of one run, in the order they are called.
+class Stages {
+public:
+    virtual ~Stages() = default;
+    virtual bool IsAdministrator() = 0;
+    virtual void RelaunchElevated() = 0;
+    virtual std::wstring PrepareWorkDirectory() = 0;
+    virtual std::wstring ResolveClientDirectory() = 0;
+    virtual void CreateProgressWindow() = 0;
+    virtual bool IsDesktopRuntimeInstalled() = 0;
+    virtual bool InstallDesktopRuntime(const std::wstring& workDirectory) = 0;
+    virtual ExitCode LaunchRepairTool(const std::wstring& workDirectory, const std::wstring& clientDirectory) = 0;
+};
+
+ExitCode RunBootstrap(Stages& stages);
+
+// The stages of the real program.
+Stages& Win32Stages();
+
+}  // namespace repair

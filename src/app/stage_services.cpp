@@ -1,0 +1,43 @@
+#include "app/stage_services.h"
+
+#include <windows.h>
+
+#include "net/download.h"
+#include "process/run_and_wait.h"
+#include "ui/message.h"
+#include "ui/progress_window.h"
+#include "util/architecture.h"
+
+namespace repair {
+namespace {
+
+class Win32Services final : public StageServices {
+public:
+    bool Is64BitWindows() override { return repair::Is64BitWindows(); }
+    bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status,
+                      const std::wstring& detail) override {
+        return repair::DownloadFile(url, path, status, detail);
+    }
+    void ShowWarning(const std::wstring& text) override { repair::ShowWarning(text); }
+    void SetStatus(const std::wstring& status, const std::wstring& detail) override {
+        repair::SetStatus(status, detail);
+    }
+    void SetProgress(int percent, bool indeterminate) override { repair::SetProgress(percent, indeterminate); }
+    int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal) override {
+        return repair::RunAndWait(path, args, showNormal);
+    }
+    void CloseProgressWindow() override {
+        if (gWindow != nullptr) {
+            DestroyWindow(gWindow);
+        }
+    }
+};
+
+}  // namespace
+
+StageServices& Win32StageServices() {
+    static Win32Services services;
+    return services;
+}
+
+}  // namespace repair

@@ -1,0 +1,81 @@
+#include "net/download_callback.h"
+
+#include <cstdint>
+
+namespace repair {
+
+int PercentOf(ULONG progress, ULONG progressMax) {
+    const std::uint64_t quotient = static_cast<std::uint64_t>(progress) * 100u / progressMax;
+    return static_cast<int>(static_cast<std::uint32_t>(quotient));
+}
+
+std::wstring PercentLine(const std::wstring& detail, int percent) {
+    return detail + L' ' + std::to_wstring(percent) + L'%';
+}
+
+DownloadCallback::DownloadCallback(const std::wstring& status, const std::wstring& detail, ProgressSink& sink)
+    : status_(status), detail_(detail), sink_(sink) {}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::QueryInterface(REFIID iid, void** out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
+        *out = static_cast<IBindStatusCallback*>(this);
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE DownloadCallback::AddRef() {
+    return 2;
+}
+
+ULONG STDMETHODCALLTYPE DownloadCallback::Release() {
+    return 1;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnStartBinding(DWORD, IBinding*) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::GetPriority(LONG*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnLowResource(DWORD) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                                                       LPCWSTR) {
+    if (progressMax != 0) {
+        const int percent = PercentOf(progress, progressMax);
+        sink_.SetProgress(percent, false);
+        sink_.SetStatus(status_, PercentLine(detail_, percent));
+    } else if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA) {
+        // Data is flowing but the server gave no length: show activity only.
+        sink_.SetProgress(0, true);
+        sink_.SetStatus(status_, detail_);
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnStopBinding(HRESULT, LPCWSTR) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::GetBindInfo(DWORD*, BINDINFO*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnObjectAvailable(REFIID, IUnknown*) {
+    return S_OK;
+}
+
+}  // namespace repair

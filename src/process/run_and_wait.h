@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace repair {
+
+// The quoted path, then one space and the arguments when there are any.
+std::wstring ChildCommandLine(const std::wstring& path, const std::wstring& args);
+
+// Start-up information asking for the normal show state, or for nothing.
+STARTUPINFOW ChildStartupInfo(bool showNormal);
+
+// Runs one executable to its end. The child's exit code as signed 32 bits,
+// or -1 when it could not be started (a child exiting 0xFFFFFFFF looks the same).
+int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal);
+
+}  // namespace repair

@@ -1,0 +1,135 @@
+#include "runtime/detection.h"
+
+#include "app/constants.h"
+#include "util/architecture.h"
+#include "util/join_path.h"
+#include "util/scoped.h"
+
+namespace repair {
+namespace {
+
+constexpr DWORD kRegistryNameLength = 256;
+
+bool IsUsable(const EnvironmentValue& value) {
+    return value.count >= 1 && value.count < MAX_PATH;
+}
+
+bool NamesVersion8(const std::wstring& name) {
+    return name.size() >= 2 && name[0] == L'8' && name[1] == L'.';
+}
+
+bool HasVersion8Directory(RuntimeProbe& probe, const std::wstring& candidate) {
+    const DWORD attributes = probe.AttributesOf(candidate);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    for (const DWORD entry : probe.FindEntries(JoinPath(candidate, kRuntimeVersionPattern))) {
+        if ((entry & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RegistryHasVersion8(RuntimeProbe& probe, bool is64) {
+    const std::optional<RegistryNames> names =
+        is64 ? probe.ReadKeyNames(kRuntimeKeyX64, KEY_READ | KEY_WOW64_64KEY)
+             : probe.ReadKeyNames(kRuntimeKeyX86, KEY_READ | KEY_WOW64_32KEY);
+    if (!names) {
+        return false;
+    }
+    for (const auto* list : {&names->subkeys, &names->values}) {
+        for (const std::wstring& name : *list) {
+            if (NamesVersion8(name)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+class Win32Probe final : public RuntimeProbe {
+public:
+    bool Is64BitWindows() override { return repair::Is64BitWindows(); }
+
+    EnvironmentValue ReadEnvironment(const wchar_t* name) override {
+        wchar_t buffer[MAX_PATH] = {};
+        const DWORD count = GetEnvironmentVariableW(name, buffer, MAX_PATH);
+        return EnvironmentValue{count, buffer};
+    }
+
+    DWORD AttributesOf(const std::wstring& path) override { return GetFileAttributesW(path.c_str()); }
+
+    std::vector<DWORD> FindEntries(const std::wstring& pattern) override {
+        std::vector<DWORD> entries;
+        WIN32_FIND_DATAW data = {};
+        const ScopedFindHandle search(FindFirstFileW(pattern.c_str(), &data));
+        if (!search) {
+            return entries;
+        }
+        do {
+            entries.push_back(data.dwFileAttributes);
+            data = {};
+        } while (FindNextFileW(search.get(), &data) != FALSE);
+        return entries;
+    }
+
+    std::optional<RegistryNames> ReadKeyNames(const wchar_t* key, REGSAM access) override {
+        ScopedRegistryKey opened;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, access, opened.receive()) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        RegistryNames names;
+        wchar_t name[kRegistryNameLength] = {};
+        DWORD length = kRegistryNameLength;
+        for (DWORD index = 0;
+             RegEnumKeyExW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+             ERROR_SUCCESS;
+             ++index, length = kRegistryNameLength) {
+            names.subkeys.emplace_back(name, length);
+        }
+        length = kRegistryNameLength;
+        for (DWORD index = 0;
+             RegEnumValueW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+             ERROR_SUCCESS;
+             ++index, length = kRegistryNameLength) {
+            names.values.emplace_back(name, length);
+        }
+        return names;
+    }
+};
+
+}  // namespace
+
+std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, bool is64) {
+    std::vector<std::wstring> candidates;
+    const EnvironmentValue root = probe.ReadEnvironment(is64 ? kProgramFiles64Variable : kProgramFilesVariable);
+    if (IsUsable(root)) {
+        candidates.push_back(JoinPath(root.text, kSharedFrameworkRelative));
+    }
+    if (is64) {
+        candidates.push_back(kSharedFrameworkFixed64);
+    }
+    return candidates;
+}
+
+bool DetectDesktopRuntime(RuntimeProbe& probe) {
+    const bool is64 = probe.Is64BitWindows();
+    for (const std::wstring& candidate : RuntimeCandidates(probe, is64)) {
+        if (HasVersion8Directory(probe, candidate)) {
+            return true;
+        }
+    }
+    return RegistryHasVersion8(probe, is64);
+}
+
+RuntimeProbe& Win32RuntimeProbe() {
+    static Win32Probe probe;
+    return probe;
+}
+
+bool IsDesktopRuntimeInstalled() {
+    return DetectDesktopRuntime(Win32RuntimeProbe());
+}
+
+}  // namespace repair

@@ -1,0 +1,35 @@
+#include "runtime/install.h"
+
+#include <cstdint>
+
+#include "app/constants.h"
+#include "app/download_urls.h"
+#include "util/join_path.h"
+
+namespace repair {
+
+std::wstring InstallFailedText(int exitCode) {
+    // Unsigned, so a failed start reads 4294967295 and no minus sign appears.
+    return kRuntimeInstallFailedPrefix + std::to_wstring(static_cast<std::uint32_t>(exitCode));
+}
+
+bool InstallDesktopRuntime(const std::wstring& workDirectory, StageServices& services) {
+    const bool is64 = services.Is64BitWindows();
+    const std::wstring target = JoinPath(workDirectory, is64 ? kInstallerFileX64 : kInstallerFileX86);
+    if (!services.DownloadFile(is64 ? kInstallerUrlX64 : kInstallerUrlX86, target, kRuntimeDownloadStatus,
+                               kRuntimeDownloadDetail)) {
+        services.ShowWarning(kRuntimeDownloadFailedText);
+        return false;
+    }
+    services.SetStatus(kRuntimeInstallStatus, kRuntimeInstallDetail);
+    services.SetProgress(0, true);
+
+    const int exitCode = services.RunAndWait(target, kInstallerArguments, true);
+    if (exitCode == 0 || exitCode == kInstallerRebootRequired) {
+        return true;
+    }
+    services.ShowWarning(InstallFailedText(exitCode));
+    return false;
+}
+
+}  // namespace repair

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace repair {
+
+// Appends a relative path to a directory by PathAppendW's rules, within
+// MAX_PATH. Never fails: a join that does not fit leaves whatever the append
+// left in the buffer, at most 259 characters.
+std::wstring JoinPath(const std::wstring& directory, const std::wstring& relative);
+
+}  // namespace repair
