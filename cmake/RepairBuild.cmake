@@ -29,10 +29,15 @@ function(repair_target_defaults target)
 endfunction()
 
 # Size and self-containment flags for programs: no DLL beyond Windows' own.
+# WIDE_ENTRY: the program starts at wWinMain or wmain.
 function(repair_program_defaults target)
+    cmake_parse_arguments(arg "WIDE_ENTRY" "" "" ${ARGN})
     repair_target_defaults(${target})
     if(MINGW)
-        target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++)
+        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+        if(arg_WIDE_ENTRY)
+            target_link_options(${target} PRIVATE -municode)
+        endif()
         if(CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
             target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
             target_link_options(${target} PRIVATE -s -Wl,--gc-sections)

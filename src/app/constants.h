@@ -24,8 +24,7 @@ inline constexpr wchar_t kDefaultClientDirectory[] = L"C:\\Program Files\\Vandre
 
 // Elevation.
 inline constexpr wchar_t kElevationVerb[] = L"runas";
-inline constexpr wchar_t kElevationRefusedText[] =
-    L"修复客户端需要管理员权限，请允许弹出的权限确认。";
+inline constexpr wchar_t kElevationRefusedText[] = L"修复客户端需要管理员权限，请允许弹出的权限确认。";
 
 // Progress window.
 inline constexpr wchar_t kWindowClassName[] = L"VandrelRepairBootstrapperWindow";
@@ -37,8 +36,7 @@ inline constexpr int kIconResourceId = 101;
 inline constexpr wchar_t kProgramFiles64Variable[] = L"ProgramW6432";
 inline constexpr wchar_t kProgramFilesVariable[] = L"ProgramFiles";
 inline constexpr wchar_t kSharedFrameworkRelative[] = L"dotnet\\shared\\Microsoft.WindowsDesktop.App";
-inline constexpr wchar_t kSharedFrameworkFixed64[] =
-    L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
+inline constexpr wchar_t kSharedFrameworkFixed64[] = L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
 inline constexpr wchar_t kRuntimeVersionPattern[] = L"8.*";
 inline constexpr wchar_t kRuntimeKeyX64[] =
     L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App";
@@ -52,8 +50,7 @@ inline constexpr wchar_t kInstallerArguments[] = L"/install /quiet /norestart";
 inline constexpr int kInstallerRebootRequired = 3010;
 inline constexpr wchar_t kRuntimeDownloadStatus[] = L"正在下载运行环境...";
 inline constexpr wchar_t kRuntimeDownloadDetail[] = L"首次运行需要安装 .NET Desktop Runtime";
-inline constexpr wchar_t kRuntimeDownloadFailedText[] =
-    L"下载 .NET Desktop Runtime 失败，请检查网络后重试。";
+inline constexpr wchar_t kRuntimeDownloadFailedText[] = L"下载 .NET Desktop Runtime 失败，请检查网络后重试。";
 inline constexpr wchar_t kRuntimeInstallStatus[] = L"正在安装运行环境...";
 inline constexpr wchar_t kRuntimeInstallDetail[] = L"安装过程可能需要 1-3 分钟，请稍候。";
 inline constexpr wchar_t kRuntimeInstallFailedPrefix[] = L".NET Desktop Runtime 安装失败，错误码：";

@@ -22,15 +22,23 @@ bool IsExistingDirectory(DWORD attributes) {
 }  // namespace
 
 std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer) {
+    const std::wstring fallback = JoinPath(kDataRootFallback, kWorkFolderName);
     // A count of MAX_PATH or more is the size a longer value would need; the
-    // buffer then holds nothing usable, and an empty base would make the work
-    // directory relative to whatever the current directory is.
-    const bool usable = count > 0 && count < MAX_PATH;
-    return JoinPath(usable ? buffer : std::wstring(kDataRootFallback), kWorkFolderName);
+    // buffer then holds nothing usable.
+    if (count == 0 || count >= MAX_PATH) {
+        return fallback;
+    }
+    // A value that fits but leaves no room for the folder name makes the
+    // append fail, which can leave an empty or cut path: downloads would then
+    // land relative to whatever the current directory is.
+    const std::wstring joined = JoinPath(buffer, kWorkFolderName);
+    const std::wstring suffix = std::wstring(L"\\") + kWorkFolderName;
+    const bool complete =
+        joined.size() >= suffix.size() && joined.compare(joined.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return complete ? joined : fallback;
 }
 
-std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments,
-                                   const std::wstring& executableDirectory,
+std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,
                                    const AttributesOf& attributesOf) {
     if (arguments) {
         const Arguments& args = *arguments;

@@ -19,8 +19,7 @@ std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer);
 
 // The client directory from the process's arguments (nullopt when they could
 // not be split), the executable's directory and the file system.
-std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments,
-                                   const std::wstring& executableDirectory,
+std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,
                                    const AttributesOf& attributesOf);
 
 // The executable's directory: the module path less its last element.

@@ -11,8 +11,7 @@ ExitCode LaunchRepairTool(const std::wstring& workDirectory, const std::wstring&
                           StageServices& services) {
     const bool is64 = services.Is64BitWindows();
     const std::wstring target = JoinPath(workDirectory, is64 ? kToolFileX64 : kToolFileX86);
-    if (!services.DownloadFile(is64 ? kToolUrlX64 : kToolUrlX86, target, kToolDownloadStatus,
-                               kToolDownloadDetail)) {
+    if (!services.DownloadFile(is64 ? kToolUrlX64 : kToolUrlX86, target, kToolDownloadStatus, kToolDownloadDetail)) {
         services.ShowWarning(kToolDownloadFailedText);
         return kExitToolFailed;
     }

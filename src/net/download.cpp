@@ -8,8 +8,8 @@
 
 namespace repair {
 
-bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status,
-                  const std::wstring& detail, ProgressSink& sink) {
+bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
+                  ProgressSink& sink) {
     // A copy cached by an earlier run must not stand in for the current file.
     DeleteUrlCacheEntryW(url);
     DownloadCallback callback(status, detail, sink);

@@ -8,7 +8,7 @@ namespace repair {
 
 // Fetches url into path while the sink shows progress. True when the transfer
 // reported success and a file (not a directory) stands at path afterwards.
-bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status,
-                  const std::wstring& detail, ProgressSink& sink = WindowProgressSink());
+bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
+                  ProgressSink& sink = WindowProgressSink());
 
 }  // namespace repair

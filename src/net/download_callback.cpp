@@ -48,8 +48,7 @@ HRESULT STDMETHODCALLTYPE DownloadCallback::OnLowResource(DWORD) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
-                                                       LPCWSTR) {
+HRESULT STDMETHODCALLTYPE DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR) {
     if (progressMax != 0) {
         const int percent = PercentOf(progress, progressMax);
         sink_.SetProgress(percent, false);

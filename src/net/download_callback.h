@@ -20,8 +20,7 @@ std::wstring PercentLine(const std::wstring& detail, int percent);
 // automatic storage, so its reference counting is nominal.
 class DownloadCallback final : public IBindStatusCallback {
 public:
-    DownloadCallback(const std::wstring& status, const std::wstring& detail,
-                     ProgressSink& sink = WindowProgressSink());
+    DownloadCallback(const std::wstring& status, const std::wstring& detail, ProgressSink& sink = WindowProgressSink());
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -33,8 +32,7 @@ public:
                                          LPCWSTR statusText) override;
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR error) override;
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override;
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format,
-                                              STGMEDIUM* medium) override;
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format, STGMEDIUM* medium) override;
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID iid, IUnknown* object) override;
 
 private:

@@ -34,8 +34,7 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
 
     STARTUPINFOW startup = ChildStartupInfo(showNormal);
     PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &info) == 0) {
+    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) == 0) {
         return -1;
     }
     const ScopedHandle process(info.hProcess);

@@ -32,9 +32,8 @@ bool HasVersion8Directory(RuntimeProbe& probe, const std::wstring& candidate) {
 }
 
 bool RegistryHasVersion8(RuntimeProbe& probe, bool is64) {
-    const std::optional<RegistryNames> names =
-        is64 ? probe.ReadKeyNames(kRuntimeKeyX64, KEY_READ | KEY_WOW64_64KEY)
-             : probe.ReadKeyNames(kRuntimeKeyX86, KEY_READ | KEY_WOW64_32KEY);
+    const std::optional<RegistryNames> names = is64 ? probe.ReadKeyNames(kRuntimeKeyX64, KEY_READ | KEY_WOW64_64KEY)
+                                                    : probe.ReadKeyNames(kRuntimeKeyX86, KEY_READ | KEY_WOW64_32KEY);
     if (!names) {
         return false;
     }
@@ -83,15 +82,13 @@ public:
         wchar_t name[kRegistryNameLength] = {};
         DWORD length = kRegistryNameLength;
         for (DWORD index = 0;
-             RegEnumKeyExW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-             ERROR_SUCCESS;
+             RegEnumKeyExW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
              ++index, length = kRegistryNameLength) {
             names.subkeys.emplace_back(name, length);
         }
         length = kRegistryNameLength;
         for (DWORD index = 0;
-             RegEnumValueW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-             ERROR_SUCCESS;
+             RegEnumValueW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
              ++index, length = kRegistryNameLength) {
             names.values.emplace_back(name, length);
         }

@@ -22,10 +22,9 @@ constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 constexpr LPARAM kPercentRange = MAKELPARAM(0, 100);
 constexpr LPARAM kMarqueeIntervalMs = 30;
 
-HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int y, int height,
-                 HINSTANCE instance) {
-    return CreateWindowExW(0, className, text, style, kChildLeft, y, kChildWidth, height, gWindow, nullptr,
-                           instance, nullptr);
+HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int y, int height, HINSTANCE instance) {
+    return CreateWindowExW(0, className, text, style, kChildLeft, y, kChildWidth, height, gWindow, nullptr, instance,
+                           nullptr);
 }
 
 void UseDialogFont(HWND control) {
@@ -44,15 +43,15 @@ void DrainMessages() {
 
 LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CLOSE:
-        // The run cannot be stopped half way; the window only stops taking input.
-        EnableWindow(window, FALSE);
-        return 0;
-    case WM_DESTROY:
-        gWindow = nullptr;
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CLOSE:
+            // The run cannot be stopped half way; the window only stops taking input.
+            EnableWindow(window, FALSE);
+            return 0;
+        case WM_DESTROY:
+            gWindow = nullptr;
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -75,9 +74,8 @@ void CreateProgressWindow() {
     windowClass.lpszClassName = kWindowClassName;
     RegisterClassW(&windowClass);
 
-    gWindow = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClassName, kCaption, WS_CAPTION | WS_SYSMENU,
-                              CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr,
-                              instance, nullptr);
+    gWindow = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClassName, kCaption, WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+                              CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
     if (gWindow == nullptr) {
         return;
     }

@@ -21,8 +21,7 @@ bool Is64BitWindows() {
         return false;
     }
     const FARPROC address = GetProcAddress(kernel, "IsWow64Process");
-    return Wow64Answer(reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(address)),
-                       GetCurrentProcess());
+    return Wow64Answer(reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(address)), GetCurrentProcess());
 }
 
 }  // namespace repair

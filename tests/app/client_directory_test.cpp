@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "app/directories.h"
+
+namespace repair {
+namespace {
+
+constexpr DWORD kMissing = INVALID_FILE_ATTRIBUTES;
+
+class ClientDirectoryTest : public ::testing::Test {
+protected:
+    std::map<std::wstring, DWORD> entries;
+    std::wstring exeDir = L"D:\\Games\\Vandrel";
+
+    std::wstring Choose(const std::optional<Arguments>& args) {
+        return ChooseClientDirectory(args, exeDir, [this](const std::wstring& path) {
+            const auto it = entries.find(path);
+            return it == entries.end() ? kMissing : it->second;
+        });
+    }
+    static Arguments Args(std::initializer_list<const wchar_t*> tail) {
+        Arguments args{L"C:\\bin\\修复工具.exe"};
+        args.insert(args.end(), tail.begin(), tail.end());
+        return args;
+    }
+};
+
+TEST_F(ClientDirectoryTest, TheOptionWinsAtAnyPositionInAnyLetterCase) {
+    entries[exeDir + L"\\Vandrel.exe"] = FILE_ATTRIBUTE_ARCHIVE;
+    EXPECT_EQ(Choose(Args({L"--client-dir", L"E:\\Client"})), L"E:\\Client");
+    EXPECT_EQ(Choose(Args({L"-x", L"--CLIENT-DIR", L"E:\\Client", L"-y"})), L"E:\\Client");
+    EXPECT_EQ(Choose(Args({L"--Client-Dir", L"relative\\dir"})), L"relative\\dir") << "not made absolute";
+    EXPECT_EQ(Choose(Args({L"--client-dir", L"first", L"--client-dir", L"second"})), L"first");
+    EXPECT_EQ(Choose(Args({L"--client-dir", L""})), L"");
+    EXPECT_EQ(Choose(Args({L"--client-dir", L"--client-dir"})), L"--client-dir");
+    EXPECT_EQ(Choose(Args({L"--client-dir", L"C:\\a b\\客户端\\"})), L"C:\\a b\\客户端\\");
+}
+
+TEST_F(ClientDirectoryTest, AnOptionWithoutAValueOrJoinedToItIsNotRecognised) {
+    EXPECT_EQ(Choose(Args({L"--client-dir"})), exeDir) << "last argument";
+    EXPECT_EQ(Choose(Args({L"--client-dir=E:\\Client"})), exeDir);
+    EXPECT_EQ(Choose(Args({L"client-dir", L"E:\\Client"})), exeDir);
+    EXPECT_EQ(Choose(std::nullopt), exeDir) << "command line could not be split";
+    // The program's own path is never taken for the option.
+    EXPECT_EQ(Choose(Arguments{L"--client-dir", L"E:\\Client"}), exeDir);
+}
+
+TEST_F(ClientDirectoryTest, MarkerFilesBesideTheProgramComeNext) {
+    entries[L"C:\\Program Files\\Vandrel"] = FILE_ATTRIBUTE_DIRECTORY;
+    entries[exeDir + L"\\赤砂回廊.exe"] = FILE_ATTRIBUTE_NORMAL;
+    EXPECT_EQ(Choose(Args({})), exeDir) << "localised marker alone";
+
+    entries.erase(exeDir + L"\\赤砂回廊.exe");
+    entries[exeDir + L"\\Vandrel.exe"] = FILE_ATTRIBUTE_DIRECTORY;
+    EXPECT_EQ(Choose(Args({})), L"C:\\Program Files\\Vandrel") << "a folder is no marker";
+
+    entries[exeDir + L"\\赤砂回廊.exe"] = FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(Choose(Args({})), exeDir) << "folder Vandrel.exe skipped, second marker found";
+}
+
+TEST_F(ClientDirectoryTest, TheDefaultCountsOnlyAsAnExistingDirectory) {
+    entries[L"C:\\Program Files\\Vandrel"] = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(Choose(Args({})), L"C:\\Program Files\\Vandrel");
+    entries[L"C:\\Program Files\\Vandrel"] = FILE_ATTRIBUTE_ARCHIVE;
+    EXPECT_EQ(Choose(Args({})), exeDir) << "a file of that name";
+    entries.clear();
+    EXPECT_EQ(Choose(Args({})), exeDir) << "nothing found anywhere";
+}
+
+TEST_F(ClientDirectoryTest, AtADriveRootTheMarkersAreLookedForInTheRoot) {
+    exeDir = L"X:\\";
+    entries[L"X:\\Vandrel.exe"] = FILE_ATTRIBUTE_ARCHIVE;
+    EXPECT_EQ(Choose(Args({})), L"X:\\");
+}
+
+TEST(WorkDirectory, UsesTheDataRootOrTheFallback) {
+    EXPECT_EQ(WorkDirectoryFor(14, L"D:\\ProgramData"), L"D:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(15, L"D:\\ProgramData\\"), L"D:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(0, L""), L"C:\\ProgramData\\VandrelRepair") << "unset or empty";
+}
+
+TEST(WorkDirectory, AValueTooLongForTheBufferFallsBackInsteadOfGoingRelative) {
+    // The platform reports the size it would need and leaves the zeroed buffer empty.
+    EXPECT_EQ(WorkDirectoryFor(260, L""), L"C:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(4000, L""), L"C:\\ProgramData\\VandrelRepair");
+}
+
+TEST(WorkDirectory, AValueThatLeavesNoRoomForTheFolderFallsBackToo) {
+    const std::wstring longest = L"D:\\" + std::wstring(256, L'p');
+    EXPECT_EQ(WorkDirectoryFor(259, longest), L"C:\\ProgramData\\VandrelRepair");
+    const std::wstring roomy = L"D:\\" + std::wstring(200, L'p');
+    EXPECT_EQ(WorkDirectoryFor(203, roomy), roomy + L"\\VandrelRepair");
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "app/directories.h"
+#include "support/scratch.h"
+
+namespace repair {
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
+        wchar_t buffer[32768] = {};
+        had_ = GetEnvironmentVariableW(name, buffer, 32768) > 0;
+        old_ = buffer;
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedVariable() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const wchar_t* name_;
+    bool had_ = false;
+    std::wstring old_;
+};
+
+TEST(PrepareWorkDirectory, CreatesTheFolderUnderProgramDataAndToleratesAnExistingOne) {
+    ScratchDirectory root(L"programdata");
+    ScopedVariable data(L"ProgramData", root.path().c_str());
+    const std::wstring expected = root / L"VandrelRepair";
+    EXPECT_EQ(PrepareWorkDirectory(), expected);
+    const DWORD attributes = GetFileAttributesW(expected.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(PrepareWorkDirectory(), expected) << "second run";
+}
+
+TEST(PrepareWorkDirectory, FallsBackWhenProgramDataIsUnsetOrTooLong) {
+    {
+        ScopedVariable data(L"ProgramData", nullptr);
+        EXPECT_EQ(PrepareWorkDirectory(), L"C:\\ProgramData\\VandrelRepair");
+    }
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
+    ScopedVariable data(L"ProgramData", tooLong.c_str());
+    EXPECT_EQ(PrepareWorkDirectory(), L"C:\\ProgramData\\VandrelRepair");
+}
+
+TEST(ExecutableDirectory, IsTheModulePathWithoutItsFileName) {
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const std::wstring dir = ExecutableDirectory();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(std::wstring(module).rfind(dir + L"\\", 0), 0u);
+    EXPECT_EQ(std::wstring(module).find(L'\\', dir.size() + 1), std::wstring::npos);
+}
+
+TEST(ResolveClientDirectory, ReadsTheMarkersFromTheRealFileSystem) {
+    ScratchDirectory dir(L"client");
+    const AttributesOf real = [](const std::wstring& p) { return GetFileAttributesW(p.c_str()); };
+    CreateDirectoryW((dir / L"Vandrel.exe").c_str(), nullptr);
+    WriteTextFile(dir / L"赤砂回廊.exe", "x");
+    EXPECT_EQ(ChooseClientDirectory(Arguments{L"p"}, dir.path(), real), dir.path());
+    EXPECT_EQ(ChooseClientDirectory(Arguments{L"p"}, L"C:\\windows", real), L"C:\\windows")
+        << "no marker and no default directory";
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/stage_services.h"
+
+namespace repair {
+
+// Records every call as one line of text, in order, and answers as told.
+class FakeStageServices final : public StageServices {
+public:
+    bool is64 = false;
+    bool downloadSucceeds = true;
+    int childExitCode = 0;
+    std::vector<std::wstring> calls;
+
+    bool Is64BitWindows() override {
+        calls.push_back(L"arch");
+        return is64;
+    }
+    bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status,
+                      const std::wstring& detail) override {
+        calls.push_back(L"download " + std::wstring(url) + L" -> " + path + L" | " + status + L" | " + detail);
+        return downloadSucceeds;
+    }
+    void ShowWarning(const std::wstring& text) override { calls.push_back(L"warn " + text); }
+    void SetStatus(const std::wstring& status, const std::wstring& detail) override {
+        calls.push_back(L"status " + status + L" | " + detail);
+    }
+    void SetProgress(int percent, bool indeterminate) override {
+        calls.push_back(L"progress " + std::to_wstring(percent) + (indeterminate ? L" marquee" : L""));
+    }
+    int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal) override {
+        calls.push_back(L"run " + path + L" | " + args + (showNormal ? L" | shown" : L""));
+        return childExitCode;
+    }
+    void CloseProgressWindow() override { calls.push_back(L"close"); }
+};
+
+}  // namespace repair

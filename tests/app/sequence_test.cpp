@@ -1,0 +1,79 @@
+#include "app/sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace repair {
+namespace {
+
+using Calls = std::vector<std::wstring>;
+
+class FakeStages final : public Stages {
+public:
+    bool administrator = true;
+    bool runtimePresent = true;
+    bool installSucceeds = true;
+    ExitCode toolResult = kExitCompleted;
+    Calls calls;
+
+    bool IsAdministrator() override {
+        calls.push_back(L"admin?");
+        return administrator;
+    }
+    void RelaunchElevated() override { calls.push_back(L"relaunch"); }
+    std::wstring PrepareWorkDirectory() override {
+        calls.push_back(L"work");
+        return L"W";
+    }
+    std::wstring ResolveClientDirectory() override {
+        calls.push_back(L"client");
+        return L"C";
+    }
+    void CreateProgressWindow() override { calls.push_back(L"window"); }
+    bool IsDesktopRuntimeInstalled() override {
+        calls.push_back(L"runtime?");
+        return runtimePresent;
+    }
+    bool InstallDesktopRuntime(const std::wstring& work) override {
+        calls.push_back(L"install " + work);
+        return installSucceeds;
+    }
+    ExitCode LaunchRepairTool(const std::wstring& work, const std::wstring& client) override {
+        calls.push_back(L"tool " + work + L" " + client);
+        return toolResult;
+    }
+};
+
+TEST(Bootstrap, AnUnelevatedProcessOnlyRelaunchesAndEndsWith0) {
+    FakeStages stages;
+    stages.administrator = false;
+    EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"relaunch"}));
+}
+
+TEST(Bootstrap, WithTheRuntimePresentGoesStraightToTheTool) {
+    FakeStages stages;
+    stages.toolResult = kExitToolFailed;
+    EXPECT_EQ(RunBootstrap(stages), kExitToolFailed);
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"work", L"client", L"window", L"runtime?", L"tool W C"}));
+}
+
+TEST(Bootstrap, InstallsAMissingRuntimeBeforeTheTool) {
+    FakeStages stages;
+    stages.runtimePresent = false;
+    EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
+    EXPECT_EQ(stages.calls,
+              (Calls{L"admin?", L"work", L"client", L"window", L"runtime?", L"install W", L"tool W C"}));
+}
+
+TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {
+    FakeStages stages;
+    stages.runtimePresent = false;
+    stages.installSucceeds = false;
+    EXPECT_EQ(RunBootstrap(stages), kExitRuntimeFailed);
+    EXPECT_EQ(stages.calls.back(), L"install W");
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,77 @@
+#include "process/run_and_wait.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scratch.h"
+#include "util/command_line.h"
+
+namespace repair {
+namespace {
+
+// Copies the stand-in child to a path with blanks and Chinese characters and
+// tells it which code to exit with.
+class RunAndWaitTest : public ::testing::Test {
+protected:
+    ScratchDirectory scratch{L"run and wait 测试"};
+    std::wstring child = scratch / L"stand in 子进程.exe";
+    std::wstring record = scratch / L"record.txt";
+
+    void SetUp() override {
+        ASSERT_TRUE(CopyFileW(HelperPath(L"standin.exe").c_str(), child.c_str(), FALSE));
+    }
+    void ExitWith(const std::string& code) {
+        WriteTextFile(child + L".cfg", "exit=" + code + "\nrecord=" + ToUtf8(record) + "\n");
+    }
+    static std::string ToUtf8(const std::wstring& text) {
+        std::string out(static_cast<std::size_t>(text.size() * 4), '\0');
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                                          static_cast<int>(out.size()), nullptr, nullptr);
+        out.resize(static_cast<std::size_t>(n));
+        return out;
+    }
+    std::string Recorded() { return ReadTextFile(record); }
+};
+
+TEST_F(RunAndWaitTest, ReturnsTheChildsExitCodeAsSigned32Bits) {
+    const std::pair<const char*, int> cases[] = {
+        {"0", 0}, {"3010", 3010}, {"1603", 1603}, {"0xFFFFFFFF", -1}, {"0xC0000005", static_cast<int>(0xC0000005u)}};
+    for (const auto& [code, expected] : cases) {
+        ExitWith(code);
+        const int result = RunAndWait(child, L"", false);
+        EXPECT_EQ(result, expected) << code;
+        if (expected < 0) {
+            EXPECT_LT(result, 0);
+        }
+    }
+}
+
+TEST_F(RunAndWaitTest, TheChildGetsTheQuotedPathAndTheArgumentsUnchanged) {
+    ExitWith("0");
+    ASSERT_EQ(RunAndWait(child, L"--client-dir \"D:\\赤砂 回廊\\\\\"", false), 0);
+    const std::string seen = Recorded();
+    EXPECT_NE(seen.find("argc\t3\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("arg\t--client-dir\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("arg\tD:\\赤砂 回廊\\\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("flags\t0\n"), std::string::npos) << "no show request";
+}
+
+TEST_F(RunAndWaitTest, EmptyArgumentsLeaveOnlyTheQuotedPathAndShowNormalIsPassed) {
+    ExitWith("0");
+    ASSERT_EQ(RunAndWait(child, L"", true), 0);
+    const std::string seen = Recorded();
+    EXPECT_NE(seen.find("commandline\t\"" + ToUtf8(child) + "\"\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("argc\t1\n"), std::string::npos);
+    EXPECT_NE(seen.find("flags\t1\n"), std::string::npos);
+    EXPECT_NE(seen.find("show\t1\n"), std::string::npos);
+}
+
+TEST_F(RunAndWaitTest, APathThatIsNoProgramGivesMinusOneAtOnce) {
+    EXPECT_EQ(RunAndWait(scratch / L"missing.exe", L"", false), -1);
+    const std::wstring junk = scratch / L"junk.exe";
+    WriteTextFile(junk, "this is not a program");
+    EXPECT_EQ(RunAndWait(junk, L"/install", true), -1);
+    EXPECT_EQ(RunAndWait(scratch.path(), L"", false), -1) << "a directory";
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,159 @@
+#include "runtime/detection.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace repair {
+namespace {
+
+const std::wstring kFixed = L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
+const std::wstring kX64Key = L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App";
+const std::wstring kX86Key = L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\sharedfx\\Microsoft.WindowsDesktop.App";
+
+class FakeProbe final : public RuntimeProbe {
+public:
+    bool is64 = true;
+    std::map<std::wstring, EnvironmentValue> environment;
+    std::map<std::wstring, DWORD> attributes;
+    std::map<std::wstring, std::vector<DWORD>> searches;  // pattern -> matching entries
+    std::map<std::wstring, RegistryNames> keys;           // key + view -> names
+    std::vector<std::wstring> opened;
+
+    bool Is64BitWindows() override { return is64; }
+    EnvironmentValue ReadEnvironment(const wchar_t* name) override {
+        const auto it = environment.find(name);
+        return it == environment.end() ? EnvironmentValue{} : it->second;
+    }
+    DWORD AttributesOf(const std::wstring& path) override {
+        const auto it = attributes.find(path);
+        return it == attributes.end() ? INVALID_FILE_ATTRIBUTES : it->second;
+    }
+    std::vector<DWORD> FindEntries(const std::wstring& pattern) override {
+        const auto it = searches.find(pattern);
+        return it == searches.end() ? std::vector<DWORD>{} : it->second;
+    }
+    std::optional<RegistryNames> ReadKeyNames(const wchar_t* key, REGSAM access) override {
+        const std::wstring id = std::wstring(key) + L"@" + std::to_wstring(access);
+        opened.push_back(id);
+        const auto it = keys.find(id);
+        return it == keys.end() ? std::nullopt : std::optional<RegistryNames>(it->second);
+    }
+
+    void SetVariable(const wchar_t* name, const std::wstring& value) {
+        environment[name] = EnvironmentValue{static_cast<DWORD>(value.size()), value};
+    }
+    void AddFramework(const std::wstring& directory, std::vector<DWORD> versionEntries) {
+        attributes[directory] = FILE_ATTRIBUTE_DIRECTORY;
+        searches[directory + L"\\8.*"] = std::move(versionEntries);
+    }
+    void AddKey(const std::wstring& key, REGSAM access, RegistryNames names) {
+        keys[key + L"@" + std::to_wstring(access)] = std::move(names);
+    }
+};
+
+constexpr DWORD kDir = FILE_ATTRIBUTE_DIRECTORY;
+constexpr DWORD kFile = FILE_ATTRIBUTE_ARCHIVE;
+constexpr REGSAM k64View = KEY_READ | KEY_WOW64_64KEY;
+constexpr REGSAM k32View = KEY_READ | KEY_WOW64_32KEY;
+
+TEST(RuntimeCandidates, On64BitWindowsTheVariableThenTheFixedPath) {
+    FakeProbe probe;
+    probe.SetVariable(L"ProgramW6432", L"D:\\Program Files");
+    probe.SetVariable(L"ProgramFiles", L"E:\\ignored");
+    EXPECT_EQ(RuntimeCandidates(probe, true),
+              (std::vector<std::wstring>{L"D:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App", kFixed}));
+    probe.SetVariable(L"ProgramW6432", L"C:\\Program Files");
+    EXPECT_EQ(RuntimeCandidates(probe, true).size(), 2u) << "the fixed path even when it repeats";
+    probe.environment.erase(L"ProgramW6432");
+    EXPECT_EQ(RuntimeCandidates(probe, true), std::vector<std::wstring>{kFixed});
+}
+
+TEST(RuntimeCandidates, OtherwiseOnlyProgramFiles) {
+    FakeProbe probe;
+    probe.SetVariable(L"ProgramW6432", L"D:\\ignored");
+    EXPECT_TRUE(RuntimeCandidates(probe, false).empty());
+    probe.SetVariable(L"ProgramFiles", L"C:\\Program Files (x86)");
+    EXPECT_EQ(RuntimeCandidates(probe, false),
+              std::vector<std::wstring>{L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App"});
+}
+
+TEST(RuntimeCandidates, AValueMustHoldOneTo259Characters) {
+    FakeProbe probe;
+    probe.SetVariable(L"ProgramFiles", L"D:\\" + std::wstring(256, L'x'));
+    EXPECT_EQ(RuntimeCandidates(probe, false).size(), 1u) << "259 characters";
+    probe.environment[L"ProgramFiles"] = EnvironmentValue{260, L""};
+    EXPECT_TRUE(RuntimeCandidates(probe, false).empty()) << "260: the size it would need";
+    probe.environment[L"ProgramFiles"] = EnvironmentValue{0, L""};
+    EXPECT_TRUE(RuntimeCandidates(probe, false).empty()) << "empty";
+}
+
+TEST(DetectDesktopRuntime, AVersion8DirectoryOnDiskAnswersWithoutTheRegistry) {
+    FakeProbe probe;
+    probe.AddFramework(kFixed, {kDir});
+    EXPECT_TRUE(DetectDesktopRuntime(probe));
+    EXPECT_TRUE(probe.opened.empty());
+
+    FakeProbe other;
+    other.SetVariable(L"ProgramW6432", L"D:\\PF");
+    other.AddFramework(L"D:\\PF\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {kFile, kDir});
+    EXPECT_TRUE(DetectDesktopRuntime(other)) << "another drive, after a file entry";
+    EXPECT_TRUE(other.opened.empty());
+}
+
+TEST(DetectDesktopRuntime, FilesAndOtherVersionsDoNotCount) {
+    FakeProbe probe;
+    probe.AddFramework(kFixed, {kFile});  // a file named 8.0.1
+    // 7.0.20 and 9.0.1 never match the pattern, so the search finds nothing.
+    probe.AddFramework(L"D:\\PF\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {});
+    probe.SetVariable(L"ProgramW6432", L"D:\\PF");
+    EXPECT_FALSE(DetectDesktopRuntime(probe));
+    EXPECT_EQ(probe.opened, std::vector<std::wstring>{kX64Key + L"@" + std::to_wstring(k64View)});
+}
+
+TEST(DetectDesktopRuntime, AFrameworkPathThatIsAFileIsSkipped) {
+    FakeProbe probe;
+    probe.attributes[kFixed] = kFile;
+    probe.searches[kFixed + L"\\8.*"] = {kDir};
+    EXPECT_FALSE(DetectDesktopRuntime(probe));
+}
+
+TEST(DetectDesktopRuntime, TheRegistryAcceptsSubkeysOrValuesBeginning8Dot) {
+    const RegistryNames found[] = {
+        {{L"7.0.20", L"8.0.5"}, {}},
+        {{}, {L"9.0.1", L"8.0.28"}},
+        {{L"8.anything"}, {}},
+    };
+    for (const RegistryNames& names : found) {
+        FakeProbe probe;
+        probe.AddKey(kX64Key, k64View, names);
+        EXPECT_TRUE(DetectDesktopRuntime(probe));
+    }
+    const RegistryNames missed[] = {{{L"8"}, {L"8"}}, {{L"80.1"}, {L"9.0.1", L"7.0.20", L""}}, {}};
+    for (const RegistryNames& names : missed) {
+        FakeProbe probe;
+        probe.AddKey(kX64Key, k64View, names);
+        EXPECT_FALSE(DetectDesktopRuntime(probe));
+    }
+}
+
+TEST(DetectDesktopRuntime, On32BitWindowsUsesProgramFilesAndTheX86KeyIn32BitView) {
+    FakeProbe probe;
+    probe.is64 = false;
+    probe.AddFramework(kFixed, {kDir});  // not probed on 32-bit Windows
+    probe.AddKey(kX64Key, k64View, {{L"8.0.1"}, {}});
+    EXPECT_FALSE(DetectDesktopRuntime(probe));
+    EXPECT_EQ(probe.opened, std::vector<std::wstring>{kX86Key + L"@" + std::to_wstring(k32View)});
+
+    probe.AddKey(kX86Key, k32View, {{}, {L"8.0.28"}});
+    EXPECT_TRUE(DetectDesktopRuntime(probe));
+
+    FakeProbe disk;
+    disk.is64 = false;
+    disk.SetVariable(L"ProgramFiles", L"C:\\Program Files (x86)");
+    disk.AddFramework(L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {kDir});
+    EXPECT_TRUE(DetectDesktopRuntime(disk));
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,225 @@
+// Starts a program under test inside Wine and watches it until it ends:
+// records each of its message boxes (text, owner, icon) and presses OK,
+// records every change of the progress window, and writes the program's
+// exit code as Windows sees it. Everything goes to one UTF-8 file of
+// tab-separated lines:
+//   box <owner class or -> <icon kind> <text>
+//   window <caption> <x> <y> <w> <h> <enabled> <bar position> <status> <detail>
+//   exit <unsigned code>      or      timeout
+//
+// driver --out FILE [--timeout MS] [--env NAME=VALUE]... [--close-window] -- COMMAND LINE
+// The command line after " -- " is passed to CreateProcessW unchanged.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <climits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "utf8.h"
+
+namespace {
+
+const wchar_t kCaption[] = L"赤砂回廊文件修复";
+const wchar_t kWindowClass[] = L"VandrelRepairBootstrapperWindow";
+
+struct Options {
+    std::wstring out;
+    DWORD timeoutMs = 60000;
+    std::vector<std::wstring> env;
+    bool closeWindow = false;
+    std::wstring commandLine;
+};
+
+bool ParseOptions(Options& options) {
+    const std::wstring whole = GetCommandLineW();
+    const std::wstring::size_type split = whole.find(L" -- ");
+    if (split == std::wstring::npos) {
+        return false;
+    }
+    options.commandLine = whole.substr(split + 4);
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(whole.substr(0, split).c_str(), &argc);
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--out" && i + 1 < argc) {
+            options.out = argv[++i];
+        } else if (arg == L"--timeout" && i + 1 < argc) {
+            options.timeoutMs = std::wcstoul(argv[++i], nullptr, 10);
+        } else if (arg == L"--env" && i + 1 < argc) {
+            options.env.push_back(argv[++i]);
+        } else if (arg == L"--close-window") {
+            options.closeWindow = true;
+        }
+    }
+    LocalFree(argv);
+    return !options.out.empty();
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t buffer[256] = {};
+    GetClassNameW(window, buffer, 256);
+    return buffer;
+}
+
+std::wstring IconKind(HWND box) {
+    const HWND iconControl = GetDlgItem(box, 0x0014);
+    if (iconControl == nullptr) {
+        return L"none";
+    }
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000, &icon);
+    const struct {
+        LPCWSTR id;
+        const wchar_t* name;
+    } kinds[] = {{IDI_WARNING, L"warning"}, {IDI_ERROR, L"error"}, {IDI_INFORMATION, L"information"},
+                 {IDI_QUESTION, L"question"}};
+    for (const auto& kind : kinds) {
+        if (reinterpret_cast<HICON>(icon) == LoadIconW(nullptr, kind.id)) {
+            return kind.name;
+        }
+    }
+    return icon == 0 ? L"none" : L"other";
+}
+
+struct Watch {
+    DWORD processId = 0;
+    HANDLE out = INVALID_HANDLE_VALUE;
+    std::set<HWND> boxesSeen;
+    std::wstring lastWindowLine;
+    bool closeWindow = false;
+    bool closeSent = false;
+};
+
+void Write(Watch& watch, const std::wstring& line) {
+    const std::string bytes = ToUtf8(line) + "\n";
+    DWORD written = 0;
+    WriteFile(watch.out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
+    Watch& watch = *reinterpret_cast<Watch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != watch.processId || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    const std::wstring cls = ClassOf(window);
+    if (cls == L"#32770" && TextOf(window) == kCaption && watch.boxesSeen.insert(window).second) {
+        const HWND ownerWindow = GetWindow(window, GW_OWNER);
+        Write(watch, L"box\t" + (ownerWindow ? ClassOf(ownerWindow) : std::wstring(L"-")) + L"\t" +
+                         IconKind(window) + L"\t" + TextOf(GetDlgItem(window, 0xFFFF)));
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    } else if (cls == kWindowClass) {
+        RECT frame = {};
+        GetWindowRect(window, &frame);
+        std::vector<HWND> children;
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            children.push_back(child);
+        }
+        // The status line sits above the bar, the detail line below it.
+        std::wstring status, detail;
+        LONG statusTop = LONG_MAX;
+        DWORD_PTR position = 0;
+        for (HWND child : children) {
+            const std::wstring childClass = ClassOf(child);
+            RECT box = {};
+            GetWindowRect(child, &box);
+            if (_wcsicmp(childClass.c_str(), L"Static") == 0) {
+                if (box.top < statusTop) {
+                    if (statusTop != LONG_MAX) {
+                        detail = status;
+                    }
+                    status = TextOf(child);
+                    statusTop = box.top;
+                } else {
+                    detail = TextOf(child);
+                }
+            } else if (childClass == PROGRESS_CLASSW) {
+                SendMessageTimeoutW(child, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 200, &position);
+            }
+        }
+        const std::wstring line = L"window\t" + TextOf(window) + L"\t" + std::to_wstring(frame.left) + L"\t" +
+                                  std::to_wstring(frame.top) + L"\t" + std::to_wstring(frame.right - frame.left) +
+                                  L"\t" + std::to_wstring(frame.bottom - frame.top) + L"\t" +
+                                  (IsWindowEnabled(window) ? L"1" : L"0") + L"\t" + std::to_wstring(position) +
+                                  L"\t" + status + L"\t" + detail;
+        if (line != watch.lastWindowLine) {
+            Write(watch, line);
+            watch.lastWindowLine = line;
+        }
+        if (watch.closeWindow && !watch.closeSent) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            watch.closeSent = true;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int wmain() {
+    Options options;
+    if (!ParseOptions(options)) {
+        return 125;
+    }
+    Watch watch;
+    watch.out = CreateFileW(options.out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    for (const std::wstring& assignment : options.env) {
+        const std::wstring::size_type eq = assignment.find(L'=');
+        const std::wstring name = assignment.substr(0, eq);
+        const std::wstring value = eq == std::wstring::npos ? L"" : assignment.substr(eq + 1);
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+
+    // The job ends the program and everything it started if the driver goes.
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+
+    std::vector<wchar_t> commandLine(options.commandLine.begin(), options.commandLine.end());
+    commandLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &info)) {
+        Write(watch, L"startfailed\t" + std::to_wstring(GetLastError()));
+        return 126;
+    }
+    AssignProcessToJobObject(job, info.hProcess);
+    ResumeThread(info.hThread);
+
+    watch.processId = info.dwProcessId;
+    watch.closeWindow = options.closeWindow;
+    const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
+    for (;;) {
+        EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&watch));
+        if (WaitForSingleObject(info.hProcess, 20) == WAIT_OBJECT_0) {
+            break;
+        }
+        if (GetTickCount64() > deadline) {
+            Write(watch, L"timeout");
+            TerminateJobObject(job, 124);
+            return 124;
+        }
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    Write(watch, L"exit\t" + std::to_wstring(code));
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    CloseHandle(job);
+    CloseHandle(watch.out);
+    return 0;
+}

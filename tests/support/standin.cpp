@@ -1,0 +1,51 @@
+// Stands in for the runtime installer and the repair tool. It records how it
+// was started (its whole command line, the arguments as CommandLineToArgvW
+// splits them, the start-up flags) and exits with the code that a file named
+// after itself with ".cfg" appended asks for:
+//   exit=<unsigned 32-bit code>
+//   record=<path of the record to write>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <sstream>
+#include <string>
+
+#include "files.h"
+#include "utf8.h"
+
+int wmain() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+
+    unsigned long exitCode = 0;
+    std::wstring record;
+    std::istringstream config(ReadTextFile(std::wstring(self) + L".cfg"));
+    for (std::string line; std::getline(config, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("exit=", 0) == 0) {
+            exitCode = std::stoul(line.substr(5), nullptr, 0);
+        } else if (line.rfind("record=", 0) == 0) {
+            record = FromUtf8(line.substr(7));
+        }
+    }
+
+    if (!record.empty()) {
+        STARTUPINFOW startup = {};
+        GetStartupInfoW(&startup);
+        std::ostringstream out;
+        out << "commandline\t" << ToUtf8(GetCommandLineW()) << "\n";
+        int argc = 0;
+        wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+        out << "argc\t" << argc << "\n";
+        for (int i = 0; i < argc; ++i) {
+            out << "arg\t" << ToUtf8(argv[i]) << "\n";
+        }
+        LocalFree(argv);
+        out << "flags\t" << startup.dwFlags << "\n";
+        out << "show\t" << startup.wShowWindow << "\n";
+        WriteTextFile(record, out.str());
+    }
+    ExitProcess(static_cast<UINT>(exitCode));
+}
