@@ -16,8 +16,8 @@ TEST(RelaunchParameters, QuotesEveryArgumentAfterTheProgramPath) {
 }
 
 TEST(RelaunchParameters, TheElevatedCopySeesTheSameArguments) {
-    const Arguments original{L"C:\\程序\\修复工具.exe", L"--client-dir", L"D:\\My Games\\赤砂\\", L"",
-                             L"say \"hi\"", L"a\\\\\"b", L"\t"};
+    const Arguments original{
+        L"C:\\程序\\修复工具.exe", L"--client-dir", L"D:\\My Games\\赤砂\\", L"", L"say \"hi\"", L"a\\\\\"b", L"\t"};
     const std::optional<Arguments> copy =
         SplitCommandLine((L"\"" + original[0] + L"\" " + RelaunchParameters(original)).c_str());
     ASSERT_TRUE(copy.has_value());

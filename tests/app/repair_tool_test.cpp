@@ -17,12 +17,11 @@ TEST(LaunchRepairTool, DownloadsTheToolForTheArchitectureAndRunsItOnTheClient) {
     services.is64 = true;
     EXPECT_EQ(LaunchRepairTool(kWork, L"D:\\Games\\Client", services), kExitCompleted);
     const std::wstring target = kWork + L"\\Vandrel_Client_Repair_Tool_net8.exe";
-    EXPECT_EQ(services.calls,
-              (Calls{L"arch",
-                     L"download " + std::wstring(kToolUrlX64) + L" -> " + target +
-                         L" | 正在下载最新修复组件... | 下载完成后将自动开始检查并修复。",
-                     L"status 正在启动修复工具... | 请在修复工具窗口中等待检查完成。", L"progress 100",
-                     L"run " + target + L" | --client-dir \"D:\\Games\\Client\"", L"close"}));
+    EXPECT_EQ(services.calls, (Calls{L"arch",
+                                     L"download " + std::wstring(kToolUrlX64) + L" -> " + target +
+                                         L" | 正在下载最新修复组件... | 下载完成后将自动开始检查并修复。",
+                                     L"status 正在启动修复工具... | 请在修复工具窗口中等待检查完成。", L"progress 100",
+                                     L"run " + target + L" | --client-dir \"D:\\Games\\Client\"", L"close"}));
 }
 
 TEST(LaunchRepairTool, A32BitOrUnknownSystemGetsTheX86Tool) {

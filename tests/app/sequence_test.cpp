@@ -63,8 +63,7 @@ TEST(Bootstrap, InstallsAMissingRuntimeBeforeTheTool) {
     FakeStages stages;
     stages.runtimePresent = false;
     EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
-    EXPECT_EQ(stages.calls,
-              (Calls{L"admin?", L"work", L"client", L"window", L"runtime?", L"install W", L"tool W C"}));
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"work", L"client", L"window", L"runtime?", L"install W", L"tool W C"}));
 }
 
 TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {

@@ -16,9 +16,7 @@ protected:
     std::wstring child = scratch / L"stand in 子进程.exe";
     std::wstring record = scratch / L"record.txt";
 
-    void SetUp() override {
-        ASSERT_TRUE(CopyFileW(HelperPath(L"standin.exe").c_str(), child.c_str(), FALSE));
-    }
+    void SetUp() override { ASSERT_TRUE(CopyFileW(HelperPath(L"standin.exe").c_str(), child.c_str(), FALSE)); }
     void ExitWith(const std::string& code) {
         WriteTextFile(child + L".cfg", "exit=" + code + "\nrecord=" + ToUtf8(record) + "\n");
     }

@@ -43,8 +43,11 @@ TEST(InstallDesktopRuntime, AcceptsSuccessAndRebootRequiredSilently) {
 }
 
 TEST(InstallDesktopRuntime, ShowsAnyOtherCodeInUnsignedDecimal) {
-    const std::pair<int, std::wstring> cases[] = {
-        {1, L"1"}, {1603, L"1603"}, {3011, L"3011"}, {-1, L"4294967295"}, {static_cast<int>(0x80070005u), L"2147942405"}};
+    const std::pair<int, std::wstring> cases[] = {{1, L"1"},
+                                                  {1603, L"1603"},
+                                                  {3011, L"3011"},
+                                                  {-1, L"4294967295"},
+                                                  {static_cast<int>(0x80070005u), L"2147942405"}};
     for (const auto& [code, digits] : cases) {
         FakeStageServices services;
         services.childExitCode = code;

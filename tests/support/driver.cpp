@@ -80,7 +80,9 @@ std::wstring IconKind(HWND box) {
     const struct {
         LPCWSTR id;
         const wchar_t* name;
-    } kinds[] = {{IDI_WARNING, L"warning"}, {IDI_ERROR, L"error"}, {IDI_INFORMATION, L"information"},
+    } kinds[] = {{IDI_WARNING, L"warning"},
+                 {IDI_ERROR, L"error"},
+                 {IDI_INFORMATION, L"information"},
                  {IDI_QUESTION, L"question"}};
     for (const auto& kind : kinds) {
         if (reinterpret_cast<HICON>(icon) == LoadIconW(nullptr, kind.id)) {
@@ -115,8 +117,8 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
     const std::wstring cls = ClassOf(window);
     if (cls == L"#32770" && TextOf(window) == kCaption && watch.boxesSeen.insert(window).second) {
         const HWND ownerWindow = GetWindow(window, GW_OWNER);
-        Write(watch, L"box\t" + (ownerWindow ? ClassOf(ownerWindow) : std::wstring(L"-")) + L"\t" +
-                         IconKind(window) + L"\t" + TextOf(GetDlgItem(window, 0xFFFF)));
+        Write(watch, L"box\t" + (ownerWindow ? ClassOf(ownerWindow) : std::wstring(L"-")) + L"\t" + IconKind(window) +
+                         L"\t" + TextOf(GetDlgItem(window, 0xFFFF)));
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     } else if (cls == kWindowClass) {
         RECT frame = {};
@@ -150,8 +152,8 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         const std::wstring line = L"window\t" + TextOf(window) + L"\t" + std::to_wstring(frame.left) + L"\t" +
                                   std::to_wstring(frame.top) + L"\t" + std::to_wstring(frame.right - frame.left) +
                                   L"\t" + std::to_wstring(frame.bottom - frame.top) + L"\t" +
-                                  (IsWindowEnabled(window) ? L"1" : L"0") + L"\t" + std::to_wstring(position) +
-                                  L"\t" + status + L"\t" + detail;
+                                  (IsWindowEnabled(window) ? L"1" : L"0") + L"\t" + std::to_wstring(position) + L"\t" +
+                                  status + L"\t" + detail;
         if (line != watch.lastWindowLine) {
             Write(watch, line);
             watch.lastWindowLine = line;
