@@ -3,12 +3,13 @@
 // records every change of the progress window, and writes the program's
 // exit code as Windows sees it. Everything goes to one UTF-8 file of
 // tab-separated lines:
-//   box <owner class or -> <icon kind> <text>
+//   box <owner class or -> <icon or none> <text>
 //   window <caption> <x> <y> <w> <h> <enabled> <bar position> <status> <detail>
 //   exit <unsigned code>      or      timeout
 //
-// driver --out FILE [--timeout MS] [--env NAME=VALUE]... [--close-window] -- COMMAND LINE
-// The command line after " -- " is passed to CreateProcessW unchanged.
+// driver --out FILE --cmdfile FILE [--timeout MS] [--env NAME=VALUE]... [--close-window]
+// The command line is read from the UTF-8 file and passed to CreateProcessW
+// unchanged, so tests control every quote and backslash of it.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "utf8.h"
 
 namespace {
@@ -34,18 +36,14 @@ struct Options {
 };
 
 bool ParseOptions(Options& options) {
-    const std::wstring whole = GetCommandLineW();
-    const std::wstring::size_type split = whole.find(L" -- ");
-    if (split == std::wstring::npos) {
-        return false;
-    }
-    options.commandLine = whole.substr(split + 4);
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(whole.substr(0, split).c_str(), &argc);
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--out" && i + 1 < argc) {
             options.out = argv[++i];
+        } else if (arg == L"--cmdfile" && i + 1 < argc) {
+            options.commandLine = FromUtf8(ReadTextFile(argv[++i]));
         } else if (arg == L"--timeout" && i + 1 < argc) {
             options.timeoutMs = std::wcstoul(argv[++i], nullptr, 10);
         } else if (arg == L"--env" && i + 1 < argc) {
@@ -55,7 +53,7 @@ bool ParseOptions(Options& options) {
         }
     }
     LocalFree(argv);
-    return !options.out.empty();
+    return !options.out.empty() && !options.commandLine.empty();
 }
 
 std::wstring TextOf(HWND window) {
@@ -70,26 +68,21 @@ std::wstring ClassOf(HWND window) {
     return buffer;
 }
 
+// Whether the box shows an icon. Which one cannot be told from outside under
+// Wine: icon handles are private to the process that loaded them, so another
+// process can neither compare nor draw them.
 std::wstring IconKind(HWND box) {
-    const HWND iconControl = GetDlgItem(box, 0x0014);
+    // Windows numbers the icon control 20; Wine's template uses stc1 (1088).
+    HWND iconControl = GetDlgItem(box, 0x0014);
     if (iconControl == nullptr) {
+        iconControl = GetDlgItem(box, 0x0440);
+    }
+    if (iconControl == nullptr || !IsWindowVisible(iconControl)) {
         return L"none";
     }
     DWORD_PTR icon = 0;
     SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000, &icon);
-    const struct {
-        LPCWSTR id;
-        const wchar_t* name;
-    } kinds[] = {{IDI_WARNING, L"warning"},
-                 {IDI_ERROR, L"error"},
-                 {IDI_INFORMATION, L"information"},
-                 {IDI_QUESTION, L"question"}};
-    for (const auto& kind : kinds) {
-        if (reinterpret_cast<HICON>(icon) == LoadIconW(nullptr, kind.id)) {
-            return kind.name;
-        }
-    }
-    return icon == 0 ? L"none" : L"other";
+    return icon == 0 ? L"none" : L"icon";
 }
 
 struct Watch {

@@ -1,0 +1,158 @@
+"""One run of the real bootstrapper under Wine, watched by driver.exe."""
+
+import dataclasses
+import os
+import shutil
+import tempfile
+
+from harness import wine
+
+CAPTION = "赤砂回廊文件修复"
+WINDOW_CLASS = "VandrelRepairBootstrapperWindow"
+TOOL_X86 = "Vandrel_Client_Repair_Tool_net8_x86.exe"
+INSTALLER_X86 = "windowsdesktop-runtime-8.0.28-win-x86.exe"
+STANDIN = os.path.join(wine.BIN_DIR, "standin.exe")
+
+
+@dataclasses.dataclass
+class Box:
+    owner: str
+    icon: str
+    text: str
+
+
+@dataclasses.dataclass
+class WindowState:
+    caption: str
+    x: int
+    y: int
+    width: int
+    height: int
+    enabled: bool
+    position: int
+    status: str
+    detail: str
+
+
+@dataclasses.dataclass
+class Outcome:
+    exit_code: int | None
+    boxes: list
+    windows: list
+    timed_out: bool
+    log: str
+
+
+def parse(log):
+    exit_code, boxes, windows, timed_out = None, [], [], False
+    for line in log.splitlines():
+        fields = line.split("\t")
+        if fields[0] == "exit":
+            exit_code = int(fields[1])
+        elif fields[0] == "box":
+            boxes.append(Box(fields[1], fields[2], "\t".join(fields[3:])))
+        elif fields[0] == "window" and len(fields) >= 10:
+            windows.append(WindowState(fields[1], int(fields[2]), int(fields[3]), int(fields[4]),
+                                       int(fields[5]), fields[6] == "1", int(fields[7]),
+                                       fields[8], "\t".join(fields[9:])))
+        elif fields[0] == "timeout":
+            timed_out = True
+    return Outcome(exit_code, boxes, windows, timed_out, log)
+
+
+def quote(value):
+    """Command-line quoting by the CommandLineToArgvW rules, for building the
+    test's own command lines independently of the program's Quote."""
+    out, slashes = '"', 0
+    for ch in value:
+        if ch == "\\":
+            slashes += 1
+            continue
+        out += "\\" * (slashes * 2 + 1 if ch == '"' else slashes) + ch
+        slashes = 0
+    return out + "\\" * (slashes * 2) + '"'
+
+
+class Scenario:
+    """A scratch folder on drive C: holding the program, its data root and
+    the records of the stand-ins; removed at the end."""
+
+    def __init__(self, name):
+        self.root = wine.drive_c("e2e", name)
+        shutil.rmtree(self.root, ignore_errors=True)
+        os.makedirs(self.root)
+        self.data_root = "C:\\e2e\\" + name + "\\data"
+        self.work_dir = os.path.join(self.root, "data", "VandrelRepair")
+        os.makedirs(os.path.join(self.root, "data"))  # as C:\ProgramData always exists
+        self.records = tempfile.mkdtemp(prefix="e2e-records-")
+
+    def close(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+        shutil.rmtree(self.records, ignore_errors=True)
+
+    def install_program(self, folder="bin", name="修复工具.exe", source=None):
+        """Copies the bootstrapper into a folder of the scenario; returns its Windows path."""
+        directory = os.path.join(self.root, *folder.split("\\"))
+        os.makedirs(directory, exist_ok=True)
+        shutil.copy(source or os.environ["REPAIR_BOOTSTRAPPER"], os.path.join(directory, name))
+        return "C:\\e2e\\" + os.path.basename(self.root) + "\\" + folder + "\\" + name
+
+    def expect_standin(self, file_name, exit_code):
+        """Prepares the config the stand-in will find once it is downloaded
+        under file_name into the work directory. Returns its record path."""
+        os.makedirs(self.work_dir, exist_ok=True)
+        record = os.path.join(self.records, file_name + ".txt")
+        with open(os.path.join(self.work_dir, file_name + ".cfg"), "w", encoding="utf-8") as f:
+            f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\n")
+        return record
+
+    def run(self, command_line, timeout=60, close_window=False, env=None, linux_env=None):
+        out = os.path.join(self.records, "driver.txt")
+        cmdfile = os.path.join(self.records, "cmdline.txt")
+        with open(cmdfile, "w", encoding="utf-8") as f:
+            f.write(command_line)
+        args = [os.path.join(wine.BIN_DIR, "driver.exe"), "--out", wine.to_windows(out),
+                "--cmdfile", wine.to_windows(cmdfile), "--timeout", str(timeout * 1000),
+                "--env", "ProgramData=" + self.data_root]
+        for name, value in (env or {}).items():
+            args += ["--env", f"{name}={value}"]
+        if close_window:
+            args.append("--close-window")
+        wine.run(args, timeout=timeout + 30, extra_env=linux_env)
+        with open(out, encoding="utf-8") as f:
+            return parse(f.read())
+
+
+def read_record(path):
+    """(command line, arguments, start-up flags) that a stand-in recorded."""
+    if not os.path.exists(path):
+        return None
+    command_line, args, flags = None, [], {}
+    with open(path, encoding="utf-8") as f:
+        for line in f.read().split("\n"):
+            key, _, value = line.partition("\t")
+            if key == "commandline":
+                command_line = value
+            elif key == "arg":
+                args.append(value)
+            elif key in ("flags", "show"):
+                flags[key] = int(value)
+    return command_line, args, flags
+
+
+def standin_bytes():
+    with open(STANDIN, "rb") as f:
+        return f.read()
+
+
+RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.28")
+
+
+def set_runtime_on_disk(present):
+    """Puts a Desktop Runtime 8 version folder where the test build looks
+    (the x86 branch reads ProgramFiles), or takes it away."""
+    path = wine.drive_c(*RUNTIME_DIR)
+    if present:
+        os.makedirs(path, exist_ok=True)
+    else:
+        shutil.rmtree(wine.drive_c(*RUNTIME_DIR[:3]), ignore_errors=True)

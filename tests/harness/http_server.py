@@ -1,0 +1,149 @@
+"""Loopback download server for the tests, standard library only.
+
+Each served path has a body and a delivery mode:
+  length   Content-Length, one write
+  chunked  HTTP/1.1 chunked transfer encoding, no length
+  close    HTTP/1.0 style: no length, the end of the body is the connection's end
+  bursts   Content-Length, 64 KiB writes with short pauses (urlmon then reports
+           BINDSTATUS_DOWNLOADINGDATA)
+  bursts-chunked   the same pauses without a length
+  slow     Content-Length, paced so that a whole transfer takes `seconds`
+Unknown paths get 404. Every request path is recorded in `requests`.
+
+Run as a program it serves a fixed set of files for the integration tests:
+  http_server.py PORT
+"""
+
+import http.server
+import os
+import sys
+import threading
+import time
+
+BURST = 64 * 1024
+
+
+class Payload:
+    def __init__(self, data, mode="length", seconds=2.0):
+        self.data = data
+        self.mode = mode
+        self.seconds = seconds
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        server = self.server
+        with server.lock:
+            server.requests.append(self.path)
+            payload = server.files.get(self.path)
+        if payload is None:
+            body = b"not found"
+            self.send_response(404)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        try:
+            self._send(payload)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
+    def _send(self, payload):
+        data, mode = payload.data, payload.mode
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if mode in ("chunked", "bursts-chunked"):
+            self.send_header("Transfer-Encoding", "chunked")
+        elif mode == "close":
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+
+        if mode == "length":
+            self.wfile.write(data)
+        elif mode == "close":
+            self.wfile.write(data)
+            self.wfile.flush()
+        elif mode in ("chunked", "bursts-chunked"):
+            pause = 0.03 if mode == "bursts-chunked" else 0
+            for start in range(0, len(data), BURST):
+                piece = data[start:start + BURST]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+                self.wfile.flush()
+                if pause:
+                    time.sleep(pause)
+            self.wfile.write(b"0\r\n\r\n")
+        else:  # bursts, slow
+            pieces = max(1, (len(data) + BURST - 1) // BURST)
+            pause = payload.seconds / pieces if mode == "slow" else 0.03
+            for start in range(0, len(data), BURST):
+                self.wfile.write(data[start:start + BURST])
+                self.wfile.flush()
+                time.sleep(pause)
+
+
+class DownloadServer:
+    """A threading HTTP server on 127.0.0.1 that runs until stop()."""
+
+    def __init__(self, port, files=None):
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), _Handler)
+        self.httpd.daemon_threads = True
+        self.httpd.lock = threading.Lock()
+        self.httpd.requests = []
+        self.httpd.files = dict(files or {})
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+
+    def serve(self, path, payload):
+        with self.httpd.lock:
+            self.httpd.files[path] = payload
+
+    @property
+    def requests(self):
+        with self.httpd.lock:
+            return list(self.httpd.requests)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        self.thread.join(5)
+
+
+def integration_files():
+    """What the integration tests of the downloader fetch."""
+    mib = bytes(range(256)) * 4096
+    return {
+        "/length.bin": Payload(mib, "length"),
+        "/chunked.bin": Payload(mib, "chunked"),
+        "/bursts.bin": Payload(mib, "bursts"),
+        "/bursts-chunked.bin": Payload(mib, "bursts-chunked"),
+        "/empty.bin": Payload(b"", "length"),
+    }
+
+
+def main():
+    port = int(sys.argv[1])
+    server = DownloadServer(port, integration_files())
+    server.thread.start()
+    print(f"serving on 127.0.0.1:{port} (pid {os.getpid()})", flush=True)
+    try:
+        server.thread.join()
+    except KeyboardInterrupt:
+        server.stop()
+
+
+if __name__ == "__main__":
+    main()
