@@ -1,0 +1,106 @@
+#include "net/download.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/scratch.h"
+
+namespace repair {
+namespace {
+
+// Served by the loopback fixture (tests/harness/http_server.py); nothing
+// listens on the refused port.
+constexpr wchar_t kServer[] = L"http://127.0.0.1:47802";
+constexpr wchar_t kRefused[] = L"http://127.0.0.1:47803/length.bin";
+constexpr DWORD kServedSize = 1024 * 1024;
+
+class RecordingSink final : public ProgressSink {
+public:
+    std::vector<std::wstring> details;
+    std::vector<int> percents;
+    int marquees = 0;
+    void SetStatus(const std::wstring&, const std::wstring& detail) override { details.push_back(detail); }
+    void SetProgress(int percent, bool indeterminate) override {
+        if (indeterminate) {
+            ++marquees;
+        } else {
+            percents.push_back(percent);
+        }
+    }
+};
+
+class DownloadFileTest : public ::testing::Test {
+protected:
+    ScratchDirectory scratch{L"download"};
+    std::wstring target = scratch / L"目标 file.exe";
+    RecordingSink sink;
+
+    bool Fetch(const std::wstring& url, const std::wstring& path) {
+        return DownloadFile(url.c_str(), path, L"状态", L"详情", sink);
+    }
+    static DWORD SizeOf(const std::wstring& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+        return data.nFileSizeLow;
+    }
+};
+
+TEST_F(DownloadFileTest, AKnownSizeGivesRisingPercentagesEndingAt100) {
+    ASSERT_TRUE(Fetch(std::wstring(kServer) + L"/length.bin", target));
+    EXPECT_EQ(SizeOf(target), kServedSize);
+    ASSERT_FALSE(sink.details.empty());
+    EXPECT_EQ(sink.details.front(), L"详情") << "the bare detail line first";
+    EXPECT_EQ(sink.percents.front(), 0) << "the bar starts at 0";
+    EXPECT_EQ(sink.details.back(), L"详情 100%");
+    EXPECT_EQ(sink.percents.back(), 100);
+    for (std::size_t i = 1; i < sink.percents.size(); ++i) {
+        EXPECT_LE(sink.percents[i - 1], sink.percents[i]);
+    }
+    EXPECT_EQ(sink.marquees, 0);
+}
+
+TEST_F(DownloadFileTest, WithoutALengthTheBarGoesMarqueeAndNoPercentageShows) {
+    for (const wchar_t* path : {L"/chunked.bin", L"/bursts-chunked.bin"}) {
+        sink = RecordingSink();
+        ASSERT_TRUE(Fetch(std::wstring(kServer) + path, target)) << path;
+        EXPECT_EQ(SizeOf(target), kServedSize);
+        EXPECT_GT(sink.marquees, 0);
+        for (const std::wstring& detail : sink.details) {
+            EXPECT_EQ(detail, L"详情");
+        }
+    }
+}
+
+TEST_F(DownloadFileTest, DataInBurstsStillEndsComplete) {
+    ASSERT_TRUE(Fetch(std::wstring(kServer) + L"/bursts.bin", target));
+    EXPECT_EQ(SizeOf(target), kServedSize);
+    EXPECT_EQ(sink.details.back(), L"详情 100%");
+}
+
+TEST_F(DownloadFileTest, AnEmptyFileCounts) {
+    EXPECT_TRUE(Fetch(std::wstring(kServer) + L"/empty.bin", target));
+    EXPECT_EQ(SizeOf(target), 0u);
+}
+
+TEST_F(DownloadFileTest, AFailedTransferKeepsTheEarlierFileAndReportsFalse) {
+    WriteTextFile(target, "from an earlier run");
+    EXPECT_FALSE(Fetch(kRefused, target));
+    EXPECT_EQ(ReadTextFile(target), "from an earlier run");
+}
+
+TEST_F(DownloadFileTest, NoFileOrADirectoryAtThePathIsAFailure) {
+    EXPECT_FALSE(Fetch(std::wstring(kServer) + L"/length.bin", scratch / L"missing folder\\file.exe"));
+    const std::wstring folder = scratch / L"a folder";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    EXPECT_FALSE(Fetch(std::wstring(kServer) + L"/length.bin", folder));
+}
+
+TEST_F(DownloadFileTest, ALaterDownloadReplacesTheFile) {
+    WriteTextFile(target, "stale");
+    ASSERT_TRUE(Fetch(std::wstring(kServer) + L"/length.bin", target));
+    EXPECT_EQ(SizeOf(target), kServedSize);
+}
+
+}  // namespace
+}  // namespace repair
