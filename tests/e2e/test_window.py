@@ -1,0 +1,73 @@
+"""The progress window of the real program as a player sees it under Wine."""
+
+import os
+import unittest
+
+from harness.bootstrapper import (CAPTION, TOOL_X86, Scenario, quote, set_runtime_on_disk,
+                                  standin_bytes)
+from harness.http_server import DownloadServer, Payload
+
+PORT = 47801
+TOOL_PATH = "/" + TOOL_X86
+DOWNLOADING = "正在下载最新修复组件..."
+DETAIL = "下载完成后将自动开始检查并修复。"
+RUNNING = ("正在启动修复工具...", "请在修复工具窗口中等待检查完成。")
+PADDING = 3 * 1024 * 1024  # makes the served tool large enough to watch it arrive
+
+
+class WindowTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        set_runtime_on_disk(True)
+
+    def setUp(self):
+        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
+        self.addCleanup(self.scenario.close)
+        self.program = self.scenario.install_program()
+        self.scenario.expect_standin(TOOL_X86, 0)
+
+    def run_serving(self, mode, **kwargs):
+        # Bytes appended to a PE file are ignored by the loader.
+        payload = Payload(standin_bytes() + bytes(PADDING), mode, seconds=3)
+        with DownloadServer(PORT, {TOOL_PATH: payload}):
+            return self.scenario.run(quote(self.program) + " --client-dir D:\\x", **kwargs)
+
+    def test_a_known_size_shows_percentages_and_the_window_is_centred(self):
+        outcome = self.run_serving("slow")
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        shown = [w for w in outcome.windows if w.caption == CAPTION]
+        self.assertTrue(shown, outcome.log)
+        for state in shown:
+            self.assertEqual((state.x, state.y, state.width, state.height), (170, 215, 460, 170))
+        downloading = [w for w in shown if w.status == DOWNLOADING]
+        percents = [int(w.detail[len(DETAIL) + 1:-1]) for w in downloading if w.detail.endswith("%")]
+        self.assertTrue(percents, outcome.log)
+        for state in downloading:
+            if state.detail.endswith("%"):
+                self.assertRegex(state.detail, "^" + DETAIL + r" \d+%$")
+        self.assertEqual(percents, sorted(percents), "never goes back")
+        self.assertTrue(any(0 < p < 100 for p in percents), "seen mid-way")
+        bar = [w.position for w in downloading if w.detail.endswith("%")]
+        self.assertTrue(all(abs(b - p) <= 1 or b >= p for b, p in zip(bar, percents)), "bar follows")
+
+    def test_without_a_size_the_detail_line_has_no_percentage(self):
+        outcome = self.run_serving("bursts-chunked")
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        downloading = [w for w in outcome.windows if w.status == DOWNLOADING]
+        self.assertTrue(downloading, outcome.log)
+        self.assertEqual({w.detail for w in downloading}, {DETAIL})
+
+    def test_a_close_request_leaves_the_window_open_but_disabled(self):
+        outcome = self.run_serving("slow", close_window=True)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        disabled = [w for w in outcome.windows if not w.enabled]
+        self.assertTrue(disabled, outcome.log)
+        first_disabled = outcome.windows.index(disabled[0])
+        later = outcome.windows[first_disabled:]
+        self.assertTrue(any(w.status in (DOWNLOADING,) + RUNNING for w in later),
+                        "the run went on with the window showing updates")
+        self.assertTrue(all(not w.enabled for w in later))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
