@@ -125,13 +125,16 @@ class DownloadServer:
 def integration_files():
     """What the integration tests of the downloader fetch."""
     mib = bytes(range(256)) * 4096
-    return {
+    files = {
         "/length.bin": Payload(mib, "length"),
         "/chunked.bin": Payload(mib, "chunked"),
         "/bursts.bin": Payload(mib, "bursts"),
         "/bursts-chunked.bin": Payload(mib, "bursts-chunked"),
         "/empty.bin": Payload(b"", "length"),
     }
+    if os.environ.get("REPAIR_BENCH_FILE"):
+        files["/bench-100mb.bin"] = Payload(mib * 100, "length")
+    return files
 
 
 def main():

@@ -112,7 +112,8 @@ TEST_F(ProgressWindowTest, WithoutIconResourceTheClassUsesTheApplicationIcon) {
 TEST_F(ProgressWindowTest, SetProgressSendsMarqueeOffRangeAndClampedPosition) {
     RecordBar();
     SetProgress(37, false);
-    EXPECT_EQ(gSent, (std::vector<Sent>{{PBM_SETMARQUEE, 0, 0}, {PBM_SETRANGE, 0, MAKELPARAM(0, 100)}, {PBM_SETPOS, 37, 0}}));
+    EXPECT_EQ(gSent,
+              (std::vector<Sent>{{PBM_SETMARQUEE, 0, 0}, {PBM_SETRANGE, 0, MAKELPARAM(0, 100)}, {PBM_SETPOS, 37, 0}}));
     EXPECT_EQ(BarPosition(), 37);
     EXPECT_EQ(SendMessageW(gProgress, PBM_GETRANGE, TRUE, 0), 0) << "low limit";
     EXPECT_EQ(SendMessageW(gProgress, PBM_GETRANGE, FALSE, 0), 100) << "high limit";
