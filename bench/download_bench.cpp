@@ -67,7 +67,7 @@ int wmain(int argc, wchar_t** argv) {
         ratios.push_back(a / b);
         std::printf("run %d: window %.3f s, bare %.3f s, ratio %.3f\n", i + 1, a, b, a / b);
     }
-    std::printf("median: window %.3f s, bare %.3f s, ratio of medians %.3f, median ratio %.3f\n",
-                Median(withWindow), Median(bare), Median(withWindow) / Median(bare), Median(ratios));
+    std::printf("median: window %.3f s, bare %.3f s, ratio of medians %.3f, median ratio %.3f\n", Median(withWindow),
+                Median(bare), Median(withWindow) / Median(bare), Median(ratios));
     return 0;
 }

@@ -25,11 +25,6 @@ public:
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
 
-private:
-    void Remove() {
-        // SHFileOperation would pull in more of the shell than a test needs.
-        RemoveTree(path_);
-    }
     static void RemoveTree(const std::wstring& dir) {
         WIN32_FIND_DATAW data = {};
         HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &data);
@@ -51,6 +46,9 @@ private:
         }
         RemoveDirectoryW(dir.c_str());
     }
+
+private:
+    void Remove() { RemoveTree(path_); }
 
     std::wstring path_;
 };
