@@ -17,8 +17,8 @@ std::string RelaunchWith(const ScratchDirectory& scratch, const std::wstring& ta
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &info));
+    EXPECT_TRUE(
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
     WaitForSingleObject(info.hProcess, 30000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
