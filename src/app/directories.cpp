@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "app/constants.h"
+#include "app/work_directory_security.h"
 #include "util/join_path.h"
 
 namespace repair {
@@ -70,7 +71,7 @@ std::wstring PrepareWorkDirectory() {
     wchar_t buffer[MAX_PATH] = {};
     const DWORD count = GetEnvironmentVariableW(kDataRootVariable, buffer, MAX_PATH);
     const std::wstring workDirectory = WorkDirectoryFor(count, buffer);
-    CreateDirectoryW(workDirectory.c_str(), nullptr);
+    CreateWorkDirectory(workDirectory);
     return workDirectory;
 }
 
