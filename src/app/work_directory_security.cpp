@@ -92,10 +92,10 @@ public:
             return GetLastError();
         }
         // By handle, so the entry checked above is the one that is changed.
-        return SetSecurityInfo(opened_.get(), SE_FILE_OBJECT,
-                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                   PROTECTED_DACL_SECURITY_INFORMATION,
-                               owner, nullptr, dacl, nullptr);
+        return SetSecurityInfo(
+            opened_.get(), SE_FILE_OBJECT,
+            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, owner,
+            nullptr, dacl, nullptr);
     }
 
     void CloseOpened() override { opened_.reset(); }
@@ -110,9 +110,9 @@ private:
 
 WorkDirectoryState CreateWorkDirectory(const std::wstring& path) {
     ScopedLocalMemory descriptor;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kWorkDirectorySddl, SDDL_REVISION_1,
-                                                             reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()),
-                                                             nullptr) == FALSE) {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            kWorkDirectorySddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()),
+            nullptr) == FALSE) {
         CreateDirectoryW(path.c_str(), nullptr);
         return WorkDirectoryState::kLeftAsIs;
     }

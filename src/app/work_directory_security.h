@@ -9,8 +9,7 @@ namespace repair {
 // Owner Administrators; a protected DACL giving SYSTEM and Administrators full
 // control and Users read and execute, inherited by all that is created inside.
 // Standard users can then neither plant nor swap a download before it runs.
-inline constexpr wchar_t kWorkDirectorySddl[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+inline constexpr wchar_t kWorkDirectorySddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // What an existing entry at the work directory's path turned out to be.
 struct ExistingEntry {

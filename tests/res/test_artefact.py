@@ -68,6 +68,18 @@ class ArtefactTest(unittest.TestCase):
         self.assertTrue(dlls)
         self.assertEqual(set(dlls) - SYSTEM_DLLS, set(), "a DLL that Windows does not ship")
 
+    def test_dlls_outside_knowndlls_are_bound_late(self):
+        # Loaded on first use, after the program has restricted the DLL search
+        # to System32; a static import would be resolved from the program's
+        # own folder before its first line runs.
+        static = {entry.dll.decode().lower() for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}
+        for dll in ("urlmon.dll", "wininet.dll", "comctl32.dll", "version.dll"):
+            self.assertNotIn(dll, static)
+        with open(ARTEFACT, "rb") as f:
+            image = f.read().lower()
+        for dll in (b"urlmon.dll", b"wininet.dll", b"comctl32.dll"):
+            self.assertIn(dll, image, "named for the delay-load helper")
+
     def test_iswow64process_is_looked_up_not_imported(self):
         for dll, names in imported_dlls(self.pe).items():
             self.assertNotIn("IsWow64Process", names, dll)

@@ -1,0 +1,61 @@
+"""A DLL planted beside the program must not be loaded.
+
+Wine loads its own built-in DLLs whatever lies beside a program; the override
+below restores Windows' application-folder-first order for the DLLs under
+test, so that a planted one would be loaded unless the program prevents it.
+version.dll is left out: Wine's own user32 imports it, so under such an
+override every windowed program loads a planted copy before its first line.
+"""
+
+import os
+import shutil
+import unittest
+
+from harness import wine
+from harness.bootstrapper import TOOL_X86, Scenario, quote, read_record, set_runtime_on_disk, standin_bytes
+from harness.http_server import DownloadServer, Payload
+
+PORT = 47801
+PLANTED = ("urlmon.dll", "wininet.dll", "comctl32.dll", "iertutil.dll")
+NATIVE_FIRST = {"WINEDLLOVERRIDES": "urlmon,wininet,comctl32,iertutil=n,b;mscoree,mshtml="}
+
+
+class DllPlantingTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        set_runtime_on_disk(True)
+
+    def setUp(self):
+        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
+        self.addCleanup(self.scenario.close)
+        self.folder = os.path.join(self.scenario.root, "downloads")
+
+    def plant(self):
+        os.makedirs(self.folder, exist_ok=True)
+        for name in PLANTED:
+            shutil.copy(os.path.join(wine.BIN_DIR, "planted_dll.dll"), os.path.join(self.folder, name))
+
+    def markers(self):
+        return sorted(n for n in os.listdir(self.folder) if n.endswith(".loaded"))
+
+    def test_control_a_program_without_the_restriction_does_load_a_planted_dll(self):
+        program = self.scenario.install_program("downloads", "plain_loader.exe",
+                                                source=os.path.join(wine.BIN_DIR, "plain_loader.exe"))
+        self.plant()
+        outcome = self.scenario.run(quote(program), linux_env=NATIVE_FIRST)
+        self.assertEqual(self.markers(), ["urlmon.dll.loaded"], outcome.log)
+        self.assertEqual(outcome.exit_code, 0x7A)
+
+    def test_the_bootstrapper_loads_none_and_completes(self):
+        program = self.scenario.install_program("downloads")
+        self.plant()
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        with DownloadServer(PORT, {"/" + TOOL_X86: Payload(standin_bytes())}):
+            outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", linux_env=NATIVE_FIRST)
+        self.assertEqual(self.markers(), [], outcome.log)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertIsNotNone(read_record(record), "the repair tool ran")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
