@@ -16,6 +16,7 @@ Run as a program it serves a fixed set of files for the integration tests:
 
 import http.server
 import os
+import ssl
 import sys
 import threading
 import time
@@ -92,8 +93,15 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 class DownloadServer:
     """A threading HTTP server on 127.0.0.1 that runs until stop()."""
 
-    def __init__(self, port, files=None):
+    def __init__(self, port, files=None, tls=None):
+        """tls: (certificate file, key file) to serve HTTPS instead of HTTP."""
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), _Handler)
+        if tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(*tls)
+            self.httpd.socket = context.wrap_socket(self.httpd.socket, server_side=True)
+            # A client that rejects the certificate is the expected case here.
+            self.httpd.handle_error = lambda request, address: None
         self.httpd.daemon_threads = True
         self.httpd.lock = threading.Lock()
         self.httpd.requests = []

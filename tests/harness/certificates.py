@@ -1,0 +1,74 @@
+"""Throwaway certificates for the HTTPS tests, made with openssl at test time.
+
+trusted CA ─┬─ localhost        (good)
+            ├─ otherhost.test   (wrong name)
+            └─ localhost, expired in 2020
+other CA ───── localhost        (unknown CA)
+"""
+
+import os
+import subprocess
+
+CA_CONFIG = """[ ca ]
+default_ca = CA_default
+[ CA_default ]
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = policy_any
+[ policy_any ]
+commonName = supplied
+"""
+
+
+def _openssl(directory, *args):
+    subprocess.run(["openssl", *args], cwd=directory, check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def _make_ca(directory, name):
+    _openssl(directory, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key",
+             "-out", f"{name}.pem", "-days", "30", "-subj", f"/CN=Repair test {name}")
+
+
+def _request(directory, name, host):
+    with open(os.path.join(directory, f"{name}.ext"), "w", encoding="ascii") as f:
+        f.write(f"subjectAltName=DNS:{host}\n")
+    _openssl(directory, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key", "-out",
+             f"{name}.csr", "-subj", f"/CN={host}")
+
+
+def _sign(directory, name, ca, start=None, end=None):
+    """Signs name.csr with ca; start and end (YYYYMMDDHHMMSSZ) for odd validity."""
+    if start:
+        _openssl(directory, "ca", "-batch", "-config", "ca.cnf", "-cert", f"{ca}.pem", "-keyfile",
+                 f"{ca}.key", "-in", f"{name}.csr", "-out", f"{name}.pem", "-startdate", start,
+                 "-enddate", end, "-extfile", f"{name}.ext", "-notext")
+    else:
+        _openssl(directory, "x509", "-req", "-in", f"{name}.csr", "-CA", f"{ca}.pem", "-CAkey",
+                 f"{ca}.key", "-CAcreateserial", "-days", "30", "-extfile", f"{name}.ext",
+                 "-out", f"{name}.pem")
+
+
+def make_all(directory):
+    """Writes every certificate; returns {case: (cert, key)} and the trusted CA in DER."""
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, "ca.cnf"), "w", encoding="ascii") as f:
+        f.write(CA_CONFIG)
+    open(os.path.join(directory, "index.txt"), "w").close()
+    with open(os.path.join(directory, "serial"), "w", encoding="ascii") as f:
+        f.write("01\n")
+    _make_ca(directory, "trusted")
+    _make_ca(directory, "other")
+    for name, host in (("good", "localhost"), ("wrongname", "otherhost.test"),
+                       ("expired", "localhost"), ("unknownca", "localhost")):
+        _request(directory, name, host)
+    _sign(directory, "good", "trusted")
+    _sign(directory, "wrongname", "trusted")
+    _sign(directory, "expired", "trusted", "20200101000000Z", "20200201000000Z")
+    _sign(directory, "unknownca", "other")
+    _openssl(directory, "x509", "-in", "trusted.pem", "-outform", "DER", "-out", "trusted.der")
+    pairs = {name: (os.path.join(directory, f"{name}.pem"), os.path.join(directory, f"{name}.key"))
+             for name in ("good", "wrongname", "expired", "unknownca")}
+    return pairs, os.path.join(directory, "trusted.der")
