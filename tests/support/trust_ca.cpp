@@ -25,10 +25,9 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "trust_ca: cannot open the Root store (%lu)\n", GetLastError());
         return 1;
     }
-    const BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
-                                                        reinterpret_cast<const BYTE*>(der.data()),
-                                                        static_cast<DWORD>(der.size()),
-                                                        CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    const BOOL added =
+        CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                         static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     if (!added) {
         std::fprintf(stderr, "trust_ca: cannot add the certificate (%lu)\n", GetLastError());
     }
