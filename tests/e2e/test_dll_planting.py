@@ -12,7 +12,7 @@ import shutil
 import unittest
 
 from harness import wine
-from harness.bootstrapper import TOOL_X86, Scenario, quote, read_record, set_runtime_on_disk, standin_bytes
+from harness.bootstrapper import TOOL_X86, ScenarioTest, quote, read_record, standin_bytes
 from harness.http_server import DownloadServer, Payload
 
 PORT = 47801
@@ -20,14 +20,9 @@ PLANTED = ("urlmon.dll", "wininet.dll", "comctl32.dll", "iertutil.dll")
 NATIVE_FIRST = {"WINEDLLOVERRIDES": "urlmon,wininet,comctl32,iertutil=n,b;mscoree,mshtml="}
 
 
-class DllPlantingTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        set_runtime_on_disk(True)
-
+class DllPlantingTest(ScenarioTest):
     def setUp(self):
-        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
-        self.addCleanup(self.scenario.close)
+        super().setUp()
         self.folder = os.path.join(self.scenario.root, "downloads")
 
     def plant(self):

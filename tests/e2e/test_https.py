@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 from harness import wine
-from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, Scenario, quote, read_record,
+from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, ScenarioTest, quote, read_record,
                                   set_runtime_on_disk, standin_bytes)
 from harness.certificates import make_all
 from harness.http_server import DownloadServer, Payload
@@ -22,7 +22,7 @@ TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 RUNTIME_FAILED = "下载 .NET Desktop Runtime 失败，请检查网络后重试。"
 
 
-class HttpsTest(unittest.TestCase):
+class HttpsTest(ScenarioTest):
     @classmethod
     def setUpClass(cls):
         cls.directory = tempfile.mkdtemp(prefix="repair-certs-")
@@ -37,9 +37,7 @@ class HttpsTest(unittest.TestCase):
         set_runtime_on_disk(True)
 
     def setUp(self):
-        set_runtime_on_disk(True)
-        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
-        self.addCleanup(self.scenario.close)
+        super().setUp()
         self.program = self.scenario.install_program(source=os.environ["REPAIR_BOOTSTRAPPER_HTTPS"])
         self.record = self.scenario.expect_standin(TOOL_X86, 0)
 

@@ -9,30 +9,21 @@ import os
 import unittest
 
 from harness import wine
-from harness.bootstrapper import (CAPTION, TOOL_X86, WINDOW_CLASS, Scenario, quote, read_record,
-                                  set_runtime_on_disk, standin_bytes)
-from harness.http_server import DownloadServer, Payload
+from harness.bootstrapper import TOOL_X86, WINDOW_CLASS, ScenarioTest, quote, read_record, standin_bytes
+from harness.http_server import Payload
 
 PORT = 47801
 TOOL_PATH = "/" + TOOL_X86
 DOWNLOAD_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 
 
-class RepairToolTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        set_runtime_on_disk(True)
-
+class RepairToolTest(ScenarioTest):
     def setUp(self):
-        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
-        self.addCleanup(self.scenario.close)
+        super().setUp()
         self.program = self.scenario.install_program()
 
     def serve_tool(self, payload=None):
-        server = DownloadServer(PORT, {TOOL_PATH: payload or Payload(standin_bytes())})
-        server.__enter__()
-        self.addCleanup(server.stop)
-        return server
+        return self.serve(PORT, {TOOL_PATH: payload or Payload(standin_bytes())})
 
     def run_with_client(self, client, **kwargs):
         return self.scenario.run(quote(self.program) + " --client-dir " + quote(client), **kwargs)

@@ -9,9 +9,9 @@ import os
 import unittest
 
 from harness import wine
-from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, WINDOW_CLASS, Scenario, quote, read_record,
+from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, WINDOW_CLASS, ScenarioTest, quote, read_record,
                                   set_runtime_on_disk, standin_bytes)
-from harness.http_server import DownloadServer, Payload
+from harness.http_server import Payload
 
 PORT = 47801
 INSTALLER_PATH = "/" + INSTALLER_X86
@@ -21,30 +21,26 @@ INSTALL_FAILED = ".NET Desktop Runtime 安装失败，错误码："
 DOWNLOAD_FAILED = "下载 .NET Desktop Runtime 失败，请检查网络后重试。"
 
 
-class RuntimeTest(unittest.TestCase):
+class RuntimeTest(ScenarioTest):
     def setUp(self):
+        super().setUp()
         set_runtime_on_disk(False)
         wine.run(["reg", "delete", RUNTIME_KEY, "/reg:32", "/f"])
         self.addCleanup(set_runtime_on_disk, True)
-        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
-        self.addCleanup(self.scenario.close)
         self.program = self.scenario.install_program()
         self.tool_record = self.scenario.expect_standin(TOOL_X86, 0)
 
-    def serve(self, installer=None):
+    def serve_downloads(self, installer=None):
         files = {TOOL_PATH: Payload(standin_bytes())}
         if installer is not None:
             files[INSTALLER_PATH] = installer
-        server = DownloadServer(PORT, files)
-        server.__enter__()
-        self.addCleanup(server.stop)
-        return server
+        return self.serve(PORT, files)
 
     def run_program(self):
         return self.scenario.run(quote(self.program) + " --client-dir D:\\Games")
 
     def test_an_installer_ending_0_or_3010_lets_the_tool_run(self):
-        server = self.serve(Payload(standin_bytes()))
+        server = self.serve_downloads(Payload(standin_bytes()))
         for code in (0, 3010):
             with self.subTest(code=code):
                 installer = self.scenario.expect_standin(INSTALLER_X86, code)
@@ -60,7 +56,7 @@ class RuntimeTest(unittest.TestCase):
         self.assertEqual(server.requests, [INSTALLER_PATH, TOOL_PATH] * 2)
 
     def test_a_failing_installer_shows_its_code_and_ends_with_1(self):
-        server = self.serve(Payload(standin_bytes()))
+        server = self.serve_downloads(Payload(standin_bytes()))
         self.scenario.expect_standin(INSTALLER_X86, 1603)
         outcome = self.run_program()
         self.assertEqual(outcome.exit_code, 1, outcome.log)
@@ -75,14 +71,14 @@ class RuntimeTest(unittest.TestCase):
         self.assertIsNone(read_record(self.tool_record))
 
     def test_an_installer_that_is_no_program_reports_4294967295(self):
-        self.serve(Payload(b"corrupt download " * 500))
+        self.serve_downloads(Payload(b"corrupt download " * 500))
         outcome = self.run_program()
         self.assertEqual(outcome.exit_code, 1, outcome.log)
         self.assertEqual([b.text for b in outcome.boxes], [INSTALL_FAILED + "4294967295"])
 
     def test_a_runtime_folder_on_disk_skips_the_installer(self):
         set_runtime_on_disk(True)
-        server = self.serve(Payload(standin_bytes()))
+        server = self.serve_downloads(Payload(standin_bytes()))
         outcome = self.run_program()
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertEqual(server.requests, [TOOL_PATH])
@@ -92,7 +88,7 @@ class RuntimeTest(unittest.TestCase):
                                    "/reg:32", "/f"])
         self.assertEqual(status, 0, output)
         self.addCleanup(wine.run, ["reg", "delete", RUNTIME_KEY, "/reg:32", "/f"])
-        server = self.serve(Payload(standin_bytes()))
+        server = self.serve_downloads(Payload(standin_bytes()))
         outcome = self.run_program()
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertEqual(server.requests, [TOOL_PATH])

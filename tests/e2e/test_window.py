@@ -1,10 +1,8 @@
 """The progress window of the real program as a player sees it under Wine."""
 
-import os
 import unittest
 
-from harness.bootstrapper import (CAPTION, TOOL_X86, Scenario, quote, set_runtime_on_disk,
-                                  standin_bytes)
+from harness.bootstrapper import CAPTION, TOOL_X86, ScenarioTest, quote, standin_bytes
 from harness.http_server import DownloadServer, Payload
 
 PORT = 47801
@@ -15,14 +13,9 @@ RUNNING = ("正在启动修复工具...", "请在修复工具窗口中等待检�
 PADDING = 3 * 1024 * 1024  # makes the served tool large enough to watch it arrive
 
 
-class WindowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        set_runtime_on_disk(True)
-
+class WindowTest(ScenarioTest):
     def setUp(self):
-        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
-        self.addCleanup(self.scenario.close)
+        super().setUp()
         self.program = self.scenario.install_program()
         self.scenario.expect_standin(TOOL_X86, 0)
 

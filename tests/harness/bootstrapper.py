@@ -4,6 +4,7 @@ import dataclasses
 import os
 import shutil
 import tempfile
+import unittest
 
 from harness import wine
 
@@ -156,3 +157,20 @@ def set_runtime_on_disk(present):
         os.makedirs(path, exist_ok=True)
     else:
         shutil.rmtree(wine.drive_c(*RUNTIME_DIR[:3]), ignore_errors=True)
+
+
+class ScenarioTest(unittest.TestCase):
+    """Each test gets its own Scenario, named after it; the runtime is on disk
+    unless a test takes it away. Servers started with serve() stop at the end."""
+
+    def setUp(self):
+        set_runtime_on_disk(True)
+        self.scenario = Scenario(self.id().rsplit(".", 1)[-1])
+        self.addCleanup(self.scenario.close)
+
+    def serve(self, port, files, **kwargs):
+        from harness.http_server import DownloadServer
+        server = DownloadServer(port, files, **kwargs)
+        server.__enter__()
+        self.addCleanup(server.stop)
+        return server
