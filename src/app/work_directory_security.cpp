@@ -68,12 +68,17 @@ public:
 
     ExistingEntry OpenExisting(const std::wstring& path) override {
         EnableOwnershipPrivileges();
-        opened_.reset(CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         ExistingEntry entry;
+        const HANDLE handle =
+            CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return entry;
+        }
+        opened_.reset(handle);
         BY_HANDLE_FILE_INFORMATION info = {};
-        if (opened_.get() == INVALID_HANDLE_VALUE || GetFileInformationByHandle(opened_.get(), &info) == FALSE) {
+        if (GetFileInformationByHandle(opened_.get(), &info) == FALSE) {
             opened_.reset();
             return entry;
         }
