@@ -47,8 +47,10 @@ class WindowTest(ScenarioTest):
         outcome = self.run_serving("bursts-chunked")
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         downloading = [w for w in outcome.windows if w.status == DOWNLOADING]
-        self.assertTrue(downloading, outcome.log)
-        self.assertEqual({w.detail for w in downloading}, {DETAIL})
+        self.assertIn(DETAIL, {w.detail for w in downloading}, outcome.log)
+        # The watcher reads the two lines one after the other, so a snapshot
+        # may catch the lower line before it changes; none may show a percentage.
+        self.assertEqual([w.detail for w in downloading if w.detail.endswith("%")], [])
 
     def test_a_close_request_leaves_the_window_open_but_disabled(self):
         outcome = self.run_serving("slow", close_window=True)
