@@ -4,7 +4,7 @@
 // exit code as Windows sees it. Everything goes to one UTF-8 file of
 // tab-separated lines:
 //   box <owner class or -> <icon or none> <text>
-//   window <caption> <x> <y> <w> <h> <enabled> <bar position> <status> <detail>
+//   window <caption> <x> <y> <w> <h> <enabled> <bar position or -1> <status> <detail>
 //   exit <unsigned code>      or      timeout
 //
 // driver --out FILE --cmdfile FILE [--timeout MS] [--env NAME=VALUE]... [--close-window]
@@ -139,14 +139,17 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
                     detail = TextOf(child);
                 }
             } else if (childClass == PROGRESS_CLASSW) {
-                SendMessageTimeoutW(child, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 200, &position);
+                // -1 when the program did not answer in time (it is busy or waiting).
+                if (SendMessageTimeoutW(child, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 200, &position) == 0) {
+                    position = static_cast<DWORD_PTR>(-1);
+                }
             }
         }
         const std::wstring line = L"window\t" + TextOf(window) + L"\t" + std::to_wstring(frame.left) + L"\t" +
                                   std::to_wstring(frame.top) + L"\t" + std::to_wstring(frame.right - frame.left) +
                                   L"\t" + std::to_wstring(frame.bottom - frame.top) + L"\t" +
-                                  (IsWindowEnabled(window) ? L"1" : L"0") + L"\t" + std::to_wstring(position) + L"\t" +
-                                  status + L"\t" + detail;
+                                  (IsWindowEnabled(window) ? L"1" : L"0") + L"\t" +
+                                  std::to_wstring(static_cast<long long>(position)) + L"\t" + status + L"\t" + detail;
         if (line != watch.lastWindowLine) {
             Write(watch, line);
             watch.lastWindowLine = line;
