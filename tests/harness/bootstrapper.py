@@ -7,6 +7,7 @@ import tempfile
 import unittest
 
 from harness import wine
+from harness.http_server import DownloadServer
 
 CAPTION = "赤砂回廊文件修复"
 WINDOW_CLASS = "VandrelRepairBootstrapperWindow"
@@ -169,7 +170,6 @@ class ScenarioTest(unittest.TestCase):
         self.addCleanup(self.scenario.close)
 
     def serve(self, port, files, **kwargs):
-        from harness.http_server import DownloadServer
         server = DownloadServer(port, files, **kwargs)
         server.__enter__()
         self.addCleanup(server.stop)
