@@ -7,6 +7,9 @@
 
 namespace repair {
 
+using FakeCalls = std::vector<std::wstring>;
+inline const std::wstring kFakeWork = L"C:\\ProgramData\\VandrelRepair";
+
 // Records every call as one line of text, in order, and answers as told.
 class FakeStageServices final : public StageServices {
 public:

@@ -8,28 +8,25 @@
 namespace repair {
 namespace {
 
-using Calls = std::vector<std::wstring>;
-
-const std::wstring kWork = L"C:\\ProgramData\\VandrelRepair";
-
 TEST(LaunchRepairTool, DownloadsTheToolForTheArchitectureAndRunsItOnTheClient) {
     FakeStageServices services;
     services.is64 = true;
-    EXPECT_EQ(LaunchRepairTool(kWork, L"D:\\Games\\Client", services), kExitCompleted);
-    const std::wstring target = kWork + L"\\Vandrel_Client_Repair_Tool_net8.exe";
-    EXPECT_EQ(services.calls, (Calls{L"arch",
-                                     L"download " + std::wstring(kToolUrlX64) + L" -> " + target +
-                                         L" | 正在下载最新修复组件... | 下载完成后将自动开始检查并修复。",
-                                     L"status 正在启动修复工具... | 请在修复工具窗口中等待检查完成。", L"progress 100",
-                                     L"run " + target + L" | --client-dir \"D:\\Games\\Client\"", L"close"}));
+    EXPECT_EQ(LaunchRepairTool(kFakeWork, L"D:\\Games\\Client", services), kExitCompleted);
+    const std::wstring target = kFakeWork + L"\\Vandrel_Client_Repair_Tool_net8.exe";
+    EXPECT_EQ(services.calls,
+              (FakeCalls{L"arch",
+                         L"download " + std::wstring(kToolUrlX64) + L" -> " + target +
+                             L" | 正在下载最新修复组件... | 下载完成后将自动开始检查并修复。",
+                         L"status 正在启动修复工具... | 请在修复工具窗口中等待检查完成。", L"progress 100",
+                         L"run " + target + L" | --client-dir \"D:\\Games\\Client\"", L"close"}));
 }
 
 TEST(LaunchRepairTool, A32BitOrUnknownSystemGetsTheX86Tool) {
     FakeStageServices services;
     services.is64 = false;
-    LaunchRepairTool(kWork, L"C", services);
+    LaunchRepairTool(kFakeWork, L"C", services);
     ASSERT_GE(services.calls.size(), 2u);
-    EXPECT_EQ(services.calls[1].rfind(L"download " + std::wstring(kToolUrlX86) + L" -> " + kWork +
+    EXPECT_EQ(services.calls[1].rfind(L"download " + std::wstring(kToolUrlX86) + L" -> " + kFakeWork +
                                           L"\\Vandrel_Client_Repair_Tool_net8_x86.exe",
                                       0),
               0u);
@@ -38,7 +35,7 @@ TEST(LaunchRepairTool, A32BitOrUnknownSystemGetsTheX86Tool) {
 TEST(LaunchRepairTool, AFailedDownloadWarnsAndEndsWith2) {
     FakeStageServices services;
     services.downloadSucceeds = false;
-    EXPECT_EQ(LaunchRepairTool(kWork, L"C", services), kExitToolFailed);
+    EXPECT_EQ(LaunchRepairTool(kFakeWork, L"C", services), kExitToolFailed);
     ASSERT_EQ(services.calls.size(), 3u);
     EXPECT_EQ(services.calls[2], L"warn 下载最新修复工具失败，请检查网络后重试。");
 }
@@ -47,12 +44,12 @@ TEST(LaunchRepairTool, OnlyTheLaunchFailureValueCountsAsAFailedStart) {
     for (int code : {0, 1, 3010, static_cast<int>(0xC0000005u)}) {
         FakeStageServices services;
         services.childExitCode = code;
-        EXPECT_EQ(LaunchRepairTool(kWork, L"C", services), kExitCompleted) << code;
+        EXPECT_EQ(LaunchRepairTool(kFakeWork, L"C", services), kExitCompleted) << code;
         EXPECT_EQ(services.calls.back(), L"close") << code;
     }
     FakeStageServices services;
     services.childExitCode = -1;
-    EXPECT_EQ(LaunchRepairTool(kWork, L"C", services), kExitToolFailed);
+    EXPECT_EQ(LaunchRepairTool(kFakeWork, L"C", services), kExitToolFailed);
     EXPECT_EQ(services.calls.back().rfind(L"run ", 0), 0u) << "no message box, window kept";
 }
 
@@ -65,8 +62,8 @@ TEST(LaunchRepairTool, TheClientDirectoryBecomesOneQuotedArgument) {
     };
     for (const auto& [client, args] : cases) {
         FakeStageServices services;
-        LaunchRepairTool(kWork, client, services);
-        EXPECT_EQ(services.calls[4], L"run " + kWork + L"\\Vandrel_Client_Repair_Tool_net8_x86.exe | " + args);
+        LaunchRepairTool(kFakeWork, client, services);
+        EXPECT_EQ(services.calls[4], L"run " + kFakeWork + L"\\Vandrel_Client_Repair_Tool_net8_x86.exe | " + args);
     }
 }
 

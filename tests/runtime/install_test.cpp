@@ -8,26 +8,23 @@
 namespace repair {
 namespace {
 
-using Calls = std::vector<std::wstring>;
-const std::wstring kWork = L"C:\\ProgramData\\VandrelRepair";
-
 TEST(InstallDesktopRuntime, RunsTheInstallerForTheArchitectureSilentlyAndShown) {
     FakeStageServices services;
     services.is64 = true;
-    EXPECT_TRUE(InstallDesktopRuntime(kWork, services));
-    const std::wstring target = kWork + L"\\windowsdesktop-runtime-8.0.28-win-x64.exe";
+    EXPECT_TRUE(InstallDesktopRuntime(kFakeWork, services));
+    const std::wstring target = kFakeWork + L"\\windowsdesktop-runtime-8.0.28-win-x64.exe";
     EXPECT_EQ(services.calls,
-              (Calls{L"arch",
-                     L"download " + std::wstring(kInstallerUrlX64) + L" -> " + target +
-                         L" | 正在下载运行环境... | 首次运行需要安装 .NET Desktop Runtime",
-                     L"status 正在安装运行环境... | 安装过程可能需要 1-3 分钟，请稍候。", L"progress 0 marquee",
-                     L"run " + target + L" | /install /quiet /norestart | shown"}));
+              (FakeCalls{L"arch",
+                         L"download " + std::wstring(kInstallerUrlX64) + L" -> " + target +
+                             L" | 正在下载运行环境... | 首次运行需要安装 .NET Desktop Runtime",
+                         L"status 正在安装运行环境... | 安装过程可能需要 1-3 分钟，请稍候。", L"progress 0 marquee",
+                         L"run " + target + L" | /install /quiet /norestart | shown"}));
 }
 
 TEST(InstallDesktopRuntime, A32BitOrUnknownSystemGetsTheX86Installer) {
     FakeStageServices services;
-    InstallDesktopRuntime(kWork, services);
-    EXPECT_EQ(services.calls[1].rfind(L"download " + std::wstring(kInstallerUrlX86) + L" -> " + kWork +
+    InstallDesktopRuntime(kFakeWork, services);
+    EXPECT_EQ(services.calls[1].rfind(L"download " + std::wstring(kInstallerUrlX86) + L" -> " + kFakeWork +
                                           L"\\windowsdesktop-runtime-8.0.28-win-x86.exe",
                                       0),
               0u);
@@ -37,7 +34,7 @@ TEST(InstallDesktopRuntime, AcceptsSuccessAndRebootRequiredSilently) {
     for (int code : {0, 3010}) {
         FakeStageServices services;
         services.childExitCode = code;
-        EXPECT_TRUE(InstallDesktopRuntime(kWork, services)) << code;
+        EXPECT_TRUE(InstallDesktopRuntime(kFakeWork, services)) << code;
         EXPECT_EQ(services.calls.back().rfind(L"run ", 0), 0u) << "nothing shown after " << code;
     }
 }
@@ -51,7 +48,7 @@ TEST(InstallDesktopRuntime, ShowsAnyOtherCodeInUnsignedDecimal) {
     for (const auto& [code, digits] : cases) {
         FakeStageServices services;
         services.childExitCode = code;
-        EXPECT_FALSE(InstallDesktopRuntime(kWork, services));
+        EXPECT_FALSE(InstallDesktopRuntime(kFakeWork, services));
         EXPECT_EQ(services.calls.back(), L"warn .NET Desktop Runtime 安装失败，错误码：" + digits);
     }
 }
@@ -59,7 +56,7 @@ TEST(InstallDesktopRuntime, ShowsAnyOtherCodeInUnsignedDecimal) {
 TEST(InstallDesktopRuntime, AFailedDownloadWarnsOnceAndRunsNothing) {
     FakeStageServices services;
     services.downloadSucceeds = false;
-    EXPECT_FALSE(InstallDesktopRuntime(kWork, services));
+    EXPECT_FALSE(InstallDesktopRuntime(kFakeWork, services));
     ASSERT_EQ(services.calls.size(), 3u);
     EXPECT_EQ(services.calls[2], L"warn 下载 .NET Desktop Runtime 失败，请检查网络后重试。");
 }
