@@ -32,6 +32,7 @@ class RepairToolTest(ScenarioTest):
         server = self.serve_tool()
         for code in (0, 1, 0xC0000005):
             with self.subTest(code=hex(code)):
+                self.scenario.fresh_work_directory()
                 record = self.scenario.expect_standin(TOOL_X86, code)
                 outcome = self.run_with_client("D:\\Games\\Vandrel")
                 self.assertEqual(outcome.exit_code, 0, outcome.log)
@@ -73,11 +74,13 @@ class RepairToolTest(ScenarioTest):
         for client in ("D:\\My Games\\Vandrel", "D:\\游戏\\赤砂回廊", "D:\\Games\\Vandrel\\", "C:\\",
                        "D:\\a \"quoted\" dir", ""):
             with self.subTest(client=client):
+                self.scenario.fresh_work_directory()
                 record = self.scenario.expect_standin(TOOL_X86, 0)
                 outcome = self.run_with_client(client)
                 self.assertEqual(outcome.exit_code, 0, outcome.log)
                 _, args, _ = read_record(record)
                 self.assertEqual(args[1:], ["--client-dir", client])
+                os.remove(record)
 
     def test_the_program_folder_becomes_the_client_when_it_holds_the_game(self):
         self.serve_tool()

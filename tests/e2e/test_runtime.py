@@ -43,6 +43,8 @@ class RuntimeTest(ScenarioTest):
         server = self.serve_downloads(Payload(standin_bytes()))
         for code in (0, 3010):
             with self.subTest(code=code):
+                self.scenario.fresh_work_directory()
+                self.tool_record = self.scenario.expect_standin(TOOL_X86, 0)
                 installer = self.scenario.expect_standin(INSTALLER_X86, code)
                 outcome = self.run_program()
                 self.assertEqual(outcome.exit_code, 0, outcome.log)
@@ -52,7 +54,8 @@ class RuntimeTest(ScenarioTest):
                 self.assertTrue(command_line.endswith('x86.exe" /install /quiet /norestart'), command_line)
                 self.assertEqual(flags, {"flags": 1, "show": 1}, "normal show state requested")
                 self.assertIsNotNone(read_record(self.tool_record))
-                os.remove(self.tool_record)
+                os.remove(self.tool_record)  # records are kept per file name, not per run
+                os.remove(installer)
         self.assertEqual(server.requests, [INSTALLER_PATH, TOOL_PATH] * 2)
 
     def test_a_failing_installer_shows_its_code_and_ends_with_1(self):

@@ -87,6 +87,18 @@ class Scenario:
         self.work_dir = os.path.join(self.root, "data", "VandrelRepair")
         os.makedirs(os.path.join(self.root, "data"))  # as C:\ProgramData always exists
         self.records = tempfile.mkdtemp(prefix="e2e-records-")
+        self.name = name
+        self.data_roots = 1
+
+    def fresh_work_directory(self):
+        """Points the next run at a new, empty data root. Under Wine a program
+        that has just ended can keep its file busy for a moment, so a run that
+        replaces it at once may find it still in use."""
+        self.data_roots += 1
+        folder = f"data{self.data_roots}"
+        os.makedirs(os.path.join(self.root, folder))
+        self.data_root = "C:\\e2e\\" + self.name + "\\" + folder
+        self.work_dir = os.path.join(self.root, folder, "VandrelRepair")
 
     def close(self):
         shutil.rmtree(self.root, ignore_errors=True)
