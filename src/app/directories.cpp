@@ -62,7 +62,7 @@ std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, co
 
 std::wstring ExecutableDirectory() {
     wchar_t buffer[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    lstrcpynW(buffer, ModulePath().c_str(), MAX_PATH);
     PathRemoveFileSpecW(buffer);
     return buffer;
 }
