@@ -15,6 +15,12 @@ function(repair_check_download_base base)
     endif()
 endfunction()
 
+function(repair_check_stall_seconds seconds)
+    if(NOT seconds MATCHES "^[1-9][0-9]*$" OR seconds GREATER 3600)
+        message(FATAL_ERROR "REPAIR_STALL_SECONDS must be a whole number of seconds from 1 to 3600: '${seconds}'")
+    endif()
+endfunction()
+
 # Compiler settings every target of the project shares.
 function(repair_target_defaults target)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN

@@ -22,6 +22,10 @@ inline constexpr wchar_t kClientMarker[] = L"Vandrel.exe";
 inline constexpr wchar_t kClientMarkerLocalised[] = L"赤砂回廊.exe";
 inline constexpr wchar_t kDefaultClientDirectory[] = L"C:\\Program Files\\Vandrel";
 
+// One run at a time on the machine: the work folder is shared by every user,
+// so the guard lives in the global namespace.
+inline constexpr wchar_t kRunGuardName[] = L"Global\\VandrelRepairBootstrapperRun";
+
 // Elevation.
 inline constexpr wchar_t kElevationVerb[] = L"runas";
 inline constexpr wchar_t kElevationRefusedText[] = L"修复客户端需要管理员权限，请允许弹出的权限确认。";

@@ -3,6 +3,7 @@
 #include "app/directories.h"
 #include "app/elevation.h"
 #include "app/repair_tool.h"
+#include "app/single_run.h"
 #include "runtime/detection.h"
 #include "runtime/install.h"
 #include "ui/progress_window.h"
@@ -10,7 +11,14 @@
 namespace repair {
 
 ExitCode RunBootstrap(Stages& stages) {
-    if (!stages.IsAdministrator()) {
+    const bool elevated = stages.IsAdministrator();
+    // Before anything touches the work folder, and before asking for elevation
+    // again: a double click must not start a second run.
+    if (stages.OtherRunInProgress(elevated)) {
+        stages.ShowRunningWindow();
+        return kExitCompleted;
+    }
+    if (!elevated) {
         // The elevated copy does the work; this process must leave no trace.
         stages.RelaunchElevated();
         return kExitCompleted;
@@ -29,6 +37,8 @@ namespace {
 class RealStages final : public Stages {
 public:
     bool IsAdministrator() override { return repair::IsAdministrator(); }
+    bool OtherRunInProgress(bool elevated) override { return repair::OtherRunInProgress(elevated); }
+    void ShowRunningWindow() override { repair::ShowRunningWindow(); }
     void RelaunchElevated() override { repair::RelaunchElevated(); }
     std::wstring PrepareWorkDirectory() override { return repair::PrepareWorkDirectory(); }
     std::wstring ResolveClientDirectory() override { return repair::ResolveClientDirectory(); }

@@ -11,6 +11,8 @@ class Stages {
 public:
     virtual ~Stages() = default;
     virtual bool IsAdministrator() = 0;
+    virtual bool OtherRunInProgress(bool elevated) = 0;
+    virtual void ShowRunningWindow() = 0;
     virtual void RelaunchElevated() = 0;
     virtual std::wstring PrepareWorkDirectory() = 0;
     virtual std::wstring ResolveClientDirectory() = 0;

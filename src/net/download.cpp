@@ -1,22 +1,117 @@
 #include "net/download.h"
 
-#include <windows.h>
 #include <urlmon.h>
 #include <wininet.h>
 
+#include <memory>
+#include <vector>
+
 #include "net/download_callback.h"
+#include "net/transfer_state.h"
+#include "util/busy_retry.h"
+#include "util/message_pump.h"
+#include "util/scoped.h"
 
 namespace repair {
+namespace {
+
+// How often the waiting thread shows what arrived and looks at the clock.
+constexpr DWORD kWatchIntervalMs = 100;
+constexpr wchar_t kPartialPrefix[] = L"dl";
+
+// One transfer, shared with its thread, which may outlive the wait.
+struct Transfer {
+    std::wstring url;
+    std::wstring partial;
+    std::wstring status;
+    std::wstring detail;
+    TransferState state{GetTickCount64()};
+    HRESULT result = E_FAIL;
+};
+
+DWORD WINAPI RunTransfer(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<Transfer>> owner(static_cast<std::shared_ptr<Transfer>*>(parameter));
+    Transfer& transfer = **owner;
+    DownloadCallback callback(transfer.status, transfer.detail, transfer.state, &transfer.state);
+    transfer.result = URLDownloadToFileW(nullptr, transfer.url.c_str(), transfer.partial.c_str(), 0, &callback);
+    if (transfer.state.Abandoned()) {
+        // Nobody will look at this file again.
+        DeleteFileW(transfer.partial.c_str());
+    }
+    return 0;
+}
+
+bool IsDirectory(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Runs the transfer on a thread of its own, so that this thread can keep
+// the windows answering and give a silent transfer up: inside
+// URLDownloadToFileW nothing of this thread's would run.
+bool WatchTransfer(const std::shared_ptr<Transfer>& transfer, ProgressSink& sink, DWORD stallMs) {
+    auto* shared = new std::shared_ptr<Transfer>(transfer);
+    const ScopedHandle thread(CreateThread(nullptr, 0, RunTransfer, shared, 0, nullptr));
+    if (!thread) {
+        delete shared;
+        return false;
+    }
+    const HANDLE waitFor = thread.get();
+    while (WaitPumping(&waitFor, 1, kWatchIntervalMs) != 0) {
+        transfer->state.ReplayInto(sink);
+        if (transfer->state.StalledAt(GetTickCount64(), stallMs)) {
+            transfer->state.Abandon();
+            return false;
+        }
+    }
+    transfer->state.ReplayInto(sink);
+    return SUCCEEDED(transfer->result);
+}
+
+}  // namespace
+
+std::wstring CreatePartialFile(const std::wstring& path) {
+    const std::wstring::size_type slash = path.find_last_of(L'\\');
+    const std::wstring directory = slash == std::wstring::npos ? L"." : path.substr(0, slash);
+    wchar_t name[MAX_PATH] = {};
+    if (GetTempFileNameW(directory.c_str(), kPartialPrefix, 0, name) == 0) {
+        return {};
+    }
+    return name;
+}
 
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
-                  ProgressSink& sink) {
+                  ProgressSink& sink, DWORD stallMs) {
     // A copy cached by an earlier run must not stand in for the current file.
     DeleteUrlCacheEntryW(url);
-    DownloadCallback callback(status, detail, sink);
     sink.SetStatus(status, detail);
     sink.SetProgress(0, false);
-    const HRESULT result = URLDownloadToFileW(nullptr, url, path.c_str(), 0, &callback);
-    if (FAILED(result)) {
+    if (IsDirectory(GetFileAttributesW(path.c_str()))) {
+        return false;
+    }
+
+    // Written under a name of its own and moved into place only when whole:
+    // a failed or abandoned transfer never leaves a partial file under the
+    // name that is run, and a copy of that name held open by a scanner or a
+    // program that has just ended cannot make the transfer write nowhere.
+    auto transfer = std::make_shared<Transfer>();
+    transfer->url = url;
+    transfer->partial = CreatePartialFile(path);
+    transfer->status = status;
+    transfer->detail = detail;
+    if (transfer->partial.empty()) {
+        return false;
+    }
+    if (!WatchTransfer(transfer, sink, stallMs)) {
+        DeleteFileW(transfer->partial.c_str());
+        return false;
+    }
+    const DWORD placed = RetryWhileBusy([&] {
+        return MoveFileExW(transfer->partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE
+                   ? ERROR_SUCCESS
+                   : GetLastError();
+    });
+    if (placed != ERROR_SUCCESS) {
+        DeleteFileW(transfer->partial.c_str());
         return false;
     }
     return (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;

@@ -1,14 +1,32 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "net/progress_sink.h"
 
+#ifndef REPAIR_STALL_SECONDS
+#define REPAIR_STALL_SECONDS 30
+#endif
+
 namespace repair {
 
-// Fetches url into path while the sink shows progress. True when the transfer
-// reported success and a file (not a directory) stands at path afterwards.
+// A transfer that brings no data for this long is given up: players' networks
+// can leave a connection open and silent for an hour.
+inline constexpr DWORD kDownloadStallMs = REPAIR_STALL_SECONDS * 1000u;
+
+// The name a download is written under before it replaces the file at path:
+// a new, empty file of a unique name beside it, which takes the folder's
+// inherited security. Empty when none could be made.
+std::wstring CreatePartialFile(const std::wstring& path);
+
+// Fetches url into path while the sink shows progress; the calling thread's
+// windows keep answering meanwhile. True when the transfer reported success,
+// its file could be put in place of whatever stood at path, and a file (not
+// a directory) stands at path afterwards. After a failure nothing at path
+// has changed.
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
-                  ProgressSink& sink = WindowProgressSink());
+                  ProgressSink& sink = WindowProgressSink(), DWORD stallMs = kDownloadStallMs);
 
 }  // namespace repair

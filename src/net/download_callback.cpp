@@ -13,8 +13,9 @@ std::wstring PercentLine(const std::wstring& detail, int percent) {
     return detail + L' ' + std::to_wstring(percent) + L'%';
 }
 
-DownloadCallback::DownloadCallback(const std::wstring& status, const std::wstring& detail, ProgressSink& sink)
-    : status_(status), detail_(detail), sink_(sink) {}
+DownloadCallback::DownloadCallback(const std::wstring& status, const std::wstring& detail, ProgressSink& sink,
+                                   TransferState* state)
+    : status_(status), detail_(detail), sink_(sink), state_(state) {}
 
 HRESULT STDMETHODCALLTYPE DownloadCallback::QueryInterface(REFIID iid, void** out) {
     if (out == nullptr) {
@@ -49,6 +50,9 @@ HRESULT STDMETHODCALLTYPE DownloadCallback::OnLowResource(DWORD) {
 }
 
 HRESULT STDMETHODCALLTYPE DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR) {
+    if (state_ != nullptr && !state_->NoteProgress(progress, GetTickCount64())) {
+        return E_ABORT;
+    }
     if (progressMax != 0) {
         const int percent = PercentOf(progress, progressMax);
         sink_.SetProgress(percent, false);

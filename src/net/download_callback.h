@@ -6,6 +6,7 @@
 #include <string>
 
 #include "net/progress_sink.h"
+#include "net/transfer_state.h"
 
 namespace repair {
 
@@ -17,10 +18,13 @@ int PercentOf(ULONG progress, ULONG progressMax);
 std::wstring PercentLine(const std::wstring& detail, int percent);
 
 // Progress callback for one URLDownloadToFileW call. It lives in the caller's
-// automatic storage, so its reference counting is nominal.
+// automatic storage, so its reference counting is nominal. With a transfer
+// state it reports each notification there first and ends the transfer at
+// the next notification once the waiting side has given it up.
 class DownloadCallback final : public IBindStatusCallback {
 public:
-    DownloadCallback(const std::wstring& status, const std::wstring& detail, ProgressSink& sink = WindowProgressSink());
+    DownloadCallback(const std::wstring& status, const std::wstring& detail, ProgressSink& sink = WindowProgressSink(),
+                     TransferState* state = nullptr);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -39,6 +43,7 @@ private:
     std::wstring status_;
     std::wstring detail_;
     ProgressSink& sink_;
+    TransferState* state_;
 };
 
 }  // namespace repair

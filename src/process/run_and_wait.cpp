@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "util/busy_retry.h"
+#include "util/message_pump.h"
 #include "util/quote.h"
 #include "util/scoped.h"
 
@@ -32,15 +34,31 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
 
-    STARTUPINFOW startup = ChildStartupInfo(showNormal);
+    // Windows refuses a directory as "access denied", which is no busy file.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return -1;
+    }
+    const STARTUPINFOW startupTemplate = ChildStartupInfo(showNormal);
     PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) == 0) {
+    // A scanner may still hold the file it has just seen written.
+    const DWORD started = RetryWhileBusy([&] {
+        STARTUPINFOW startup = startupTemplate;
+        info = {};
+        return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) !=
+                       0
+                   ? ERROR_SUCCESS
+                   : GetLastError();
+    });
+    if (started != ERROR_SUCCESS) {
         return -1;
     }
     const ScopedHandle process(info.hProcess);
     const ScopedHandle thread(info.hThread);
 
-    WaitForSingleObject(process.get(), INFINITE);
+    // The installer can take minutes: the window must keep answering meanwhile.
+    const HANDLE waitFor = process.get();
+    WaitPumping(&waitFor, 1, INFINITE);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
     return static_cast<int>(exitCode);

@@ -12,7 +12,8 @@ std::wstring ChildCommandLine(const std::wstring& path, const std::wstring& args
 // Start-up information asking for the normal show state, or for nothing.
 STARTUPINFOW ChildStartupInfo(bool showNormal);
 
-// Runs one executable to its end. The child's exit code as signed 32 bits,
+// Runs one executable to its end, keeping the thread's windows answering and
+// trying again for a while when the file is busy. The child's exit code as signed 32 bits,
 // or -1 when it could not be started (a child exiting 0xFFFFFFFF looks the same).
 int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal);
 

@@ -4,6 +4,7 @@
 
 #include "app/constants.h"
 #include "ui/progress_layout.h"
+#include "util/message_pump.h"
 
 namespace repair {
 
@@ -34,11 +35,7 @@ void UseDialogFont(HWND control) {
 }  // namespace
 
 void DrainMessages() {
-    MSG message = {};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    PumpMessages();
 }
 
 LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -98,6 +95,17 @@ void CreateProgressWindow() {
     ShowWindow(gWindow, SW_SHOWNORMAL);
     UpdateWindow(gWindow);
     DrainMessages();
+}
+
+void ShowRunningWindow() {
+    const HWND running = FindWindowW(kWindowClassName, nullptr);
+    if (running == nullptr) {
+        return;
+    }
+    if (IsIconic(running)) {
+        ShowWindow(running, SW_RESTORE);
+    }
+    SetForegroundWindow(running);
 }
 
 void SetStatus(const std::wstring& status, const std::wstring& detail) {

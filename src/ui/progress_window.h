@@ -17,6 +17,10 @@ void CreateProgressWindow();
 void SetStatus(const std::wstring& status, const std::wstring& detail);
 void SetProgress(int percent, bool indeterminate);
 
+// Brings the window of a run already in progress to the front, when there is
+// one on this desktop.
+void ShowRunningWindow();
+
 // Services the window's queue; there is no other message loop.
 void DrainMessages();
 LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

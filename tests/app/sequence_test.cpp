@@ -14,6 +14,7 @@ public:
     bool administrator = true;
     bool runtimePresent = true;
     bool installSucceeds = true;
+    bool runInProgress = false;
     ExitCode toolResult = kExitCompleted;
     Calls calls;
 
@@ -21,6 +22,11 @@ public:
         calls.push_back(L"admin?");
         return administrator;
     }
+    bool OtherRunInProgress(bool elevated) override {
+        calls.push_back(elevated ? L"guard elevated" : L"guard standard");
+        return runInProgress;
+    }
+    void ShowRunningWindow() override { calls.push_back(L"front"); }
     void RelaunchElevated() override { calls.push_back(L"relaunch"); }
     std::wstring PrepareWorkDirectory() override {
         calls.push_back(L"work");
@@ -49,21 +55,23 @@ TEST(Bootstrap, AnUnelevatedProcessOnlyRelaunchesAndEndsWith0) {
     FakeStages stages;
     stages.administrator = false;
     EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
-    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"relaunch"}));
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"guard standard", L"relaunch"}));
 }
 
 TEST(Bootstrap, WithTheRuntimePresentGoesStraightToTheTool) {
     FakeStages stages;
     stages.toolResult = kExitToolFailed;
     EXPECT_EQ(RunBootstrap(stages), kExitToolFailed);
-    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"work", L"client", L"window", L"runtime?", L"tool W C"}));
+    EXPECT_EQ(stages.calls,
+              (Calls{L"admin?", L"guard elevated", L"work", L"client", L"window", L"runtime?", L"tool W C"}));
 }
 
 TEST(Bootstrap, InstallsAMissingRuntimeBeforeTheTool) {
     FakeStages stages;
     stages.runtimePresent = false;
     EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
-    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"work", L"client", L"window", L"runtime?", L"install W", L"tool W C"}));
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"guard elevated", L"work", L"client", L"window", L"runtime?",
+                                   L"install W", L"tool W C"}));
 }
 
 TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {
@@ -72,6 +80,17 @@ TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {
     stages.installSucceeds = false;
     EXPECT_EQ(RunBootstrap(stages), kExitRuntimeFailed);
     EXPECT_EQ(stages.calls.back(), L"install W");
+}
+
+TEST(Bootstrap, AStartWhileAnotherRunIsOnOnlyShowsThatRunAndEndsWith0) {
+    for (const bool administrator : {true, false}) {
+        FakeStages stages;
+        stages.administrator = administrator;
+        stages.runInProgress = true;
+        EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
+        EXPECT_EQ(stages.calls, (Calls{L"admin?", administrator ? L"guard elevated" : L"guard standard", L"front"}))
+            << "no elevation asked for, the work folder untouched";
+    }
 }
 
 }  // namespace

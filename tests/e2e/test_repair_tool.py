@@ -6,6 +6,7 @@ for all of these, so the run goes straight to the repair tool.
 """
 
 import os
+import time
 import unittest
 
 from harness import wine
@@ -17,7 +18,7 @@ TOOL_PATH = "/" + TOOL_X86
 DOWNLOAD_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 
 
-class RepairToolTest(ScenarioTest):
+class ToolScenarioTest(ScenarioTest):
     def setUp(self):
         super().setUp()
         self.program = self.scenario.install_program()
@@ -27,6 +28,9 @@ class RepairToolTest(ScenarioTest):
 
     def run_with_client(self, client, **kwargs):
         return self.scenario.run(quote(self.program) + " --client-dir " + quote(client), **kwargs)
+
+
+class RepairToolTest(ToolScenarioTest):
 
     def test_tool_exit_codes_other_than_minus_one_end_with_0_and_no_window(self):
         server = self.serve_tool()
@@ -109,6 +113,91 @@ class RepairToolTest(ScenarioTest):
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         _, args, _ = read_record(record)
         self.assertEqual(args[1:], ["--client-dir", "X:\\"])
+
+
+class FieldHazardsTest(ToolScenarioTest):
+    """What a player's machine throws at a run: a silent server, a trickle,
+    a scanner holding the file, a second start."""
+
+    def test_a_stalled_download_is_given_up_with_the_download_message(self):
+        server = self.serve_tool(Payload(bytes(10 * 1024 * 1024), "stall", seconds=120))
+        run = self.scenario.start(quote(self.program) + " --client-dir D:\\x", probe_hang=True)
+        stalled_at = shown_at = None
+        while run.process.poll() is None and shown_at is None:
+            if stalled_at is None and server.requests:
+                stalled_at = time.monotonic()
+            if os.path.exists(run.out):
+                with open(run.out, encoding="utf-8") as f:
+                    if "box\t" in f.read():
+                        shown_at = time.monotonic()
+            time.sleep(0.05)
+        shown_at = shown_at or time.monotonic()
+        outcome = run.wait()
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])
+        self.assertLess(shown_at - stalled_at, 15, "given up after about 3 s of silence")
+        self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X86)),
+                         "no partial file under the name that is run")
+        self.assertEqual(outcome.responsiveness.hung, 0, outcome.log)
+        self.assertEqual(outcome.responsiveness.unanswered, 0, outcome.log)
+        print(f"stall to message {shown_at - stalled_at:.2f} s (includes the 64 KiB), "
+              f"longest WM_NULL answer {outcome.responsiveness.longest_answer_ms} ms")
+
+    def test_a_trickle_that_keeps_delivering_completes(self):
+        # Six pieces with 2 s of silence between them, 10 s in all, against a 3 s stall limit.
+        self.serve_tool(Payload(standin_bytes(), "trickle", seconds=2, pieces=6))
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        outcome = self.run_with_client("D:\\x", timeout=90)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertEqual(outcome.boxes, [])
+        self.assertIsNotNone(read_record(record))
+
+    def test_an_earlier_copy_held_by_a_scanner_is_replaced_once_free(self):
+        self.serve_tool()
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        earlier = os.path.join(self.scenario.work_dir, TOOL_X86)
+        with open(earlier, "wb") as f:
+            f.write(b"an earlier copy that is no program")
+        self.scenario.hold_file(earlier, 3)
+        outcome = self.run_with_client("D:\\x")
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertEqual(outcome.boxes, [])
+        self.assertIsNotNone(read_record(record), "the new file ran")
+
+    def test_an_earlier_copy_held_for_good_fails_like_a_download(self):
+        self.serve_tool()
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        earlier = os.path.join(self.scenario.work_dir, TOOL_X86)
+        with open(earlier, "wb") as f:
+            f.write(b"an earlier copy that is no program")
+        self.scenario.hold_file(earlier, 60)
+        outcome = self.run_with_client("D:\\x")
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])
+        self.assertLess(outcome.seconds, 20)
+        self.assertIsNone(read_record(record))
+
+    def test_a_second_start_during_a_run_only_points_at_it(self):
+        server = self.serve_tool(Payload(standin_bytes() + bytes(3 * 1024 * 1024), "slow", seconds=6))
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        first = self.scenario.start(quote(self.program) + " --client-dir D:\\x")
+        deadline = time.monotonic() + 30
+        while not server.requests and time.monotonic() < deadline:
+            time.sleep(0.05)
+        second = self.run_with_client("D:\\x")
+        self.assertEqual(second.exit_code, 0, second.log)
+        self.assertLess(second.seconds, 3, "returns at once")
+        self.assertEqual(second.windows, [], "no window of its own")
+        outcome = first.wait()
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertEqual(server.requests, [TOOL_PATH], "one download served")
+        self.assertIsNotNone(read_record(record))
+
+        os.remove(record)
+        third = self.run_with_client("D:\\x")
+        self.assertEqual(third.exit_code, 0, third.log)
+        self.assertEqual(server.requests, [TOOL_PATH] * 2, "a finished run never blocks the next")
+        self.assertIsNotNone(read_record(record))
 
 
 if __name__ == "__main__":

@@ -79,6 +79,14 @@ class RuntimeTest(ScenarioTest):
         self.assertEqual(outcome.exit_code, 1, outcome.log)
         self.assertEqual([b.text for b in outcome.boxes], [INSTALL_FAILED + "4294967295"])
 
+    def test_a_stalled_installer_download_ends_with_1(self):
+        self.serve_downloads(Payload(bytes(10 * 1024 * 1024), "stall", seconds=120))
+        outcome = self.run_program()
+        self.assertEqual(outcome.exit_code, 1, outcome.log)
+        self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])
+        self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
+        self.assertIsNone(read_record(self.tool_record))
+
     def test_a_runtime_folder_on_disk_skips_the_installer(self):
         set_runtime_on_disk(True)
         server = self.serve_downloads(Payload(standin_bytes()))

@@ -65,6 +65,16 @@ class WindowTest(ScenarioTest):
                         "the run went on with the window showing updates")
         self.assertTrue(all(not w.enabled for w in later))
 
+    def test_the_window_keeps_answering_while_the_tool_runs(self):
+        self.scenario.expect_standin(TOOL_X86, 0, sleep_ms=8000)
+        outcome = self.run_serving("length", probe_hang=True)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertTrue(any(w.status == RUNNING[0] for w in outcome.windows), outcome.log)
+        looks = outcome.responsiveness
+        self.assertGreater(looks.looks, 20, outcome.log)
+        self.assertEqual((looks.hung, looks.unanswered), (0, 0), outcome.log)
+        print(f"longest WM_NULL answer while the tool ran: {looks.longest_answer_ms} ms over {looks.looks} looks")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -4,6 +4,7 @@ import dataclasses
 import os
 import shutil
 import tempfile
+import time
 import unittest
 
 from harness import wine
@@ -37,19 +38,31 @@ class WindowState:
 
 
 @dataclasses.dataclass
+class Responsiveness:
+    looks: int
+    hung: int
+    unanswered: int
+    longest_answer_ms: int
+
+
+@dataclasses.dataclass
 class Outcome:
     exit_code: int | None
     boxes: list
     windows: list
     timed_out: bool
     log: str
+    responsiveness: Responsiveness | None = None
+    seconds: float = 0.0
 
 
 def parse(log):
-    exit_code, boxes, windows, timed_out = None, [], [], False
+    exit_code, boxes, windows, timed_out, responsiveness = None, [], [], False, None
     for line in log.splitlines():
         fields = line.split("\t")
-        if fields[0] == "exit":
+        if fields[0] == "responsive":
+            responsiveness = Responsiveness(*(int(f) for f in fields[1:5]))
+        elif fields[0] == "exit":
             exit_code = int(fields[1])
         elif fields[0] == "box":
             boxes.append(Box(fields[1], fields[2], "\t".join(fields[3:])))
@@ -59,7 +72,7 @@ def parse(log):
                                        fields[8], "\t".join(fields[9:])))
         elif fields[0] == "timeout":
             timed_out = True
-    return Outcome(exit_code, boxes, windows, timed_out, log)
+    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness)
 
 
 def quote(value):
@@ -101,6 +114,9 @@ class Scenario:
         self.work_dir = os.path.join(self.root, folder, "VandrelRepair")
 
     def close(self):
+        for holder in getattr(self, "holders", []):
+            holder.terminate()
+            holder.wait()
         shutil.rmtree(self.root, ignore_errors=True)
         shutil.rmtree(self.records, ignore_errors=True)
 
@@ -111,18 +127,20 @@ class Scenario:
         shutil.copy(source or os.environ["REPAIR_BOOTSTRAPPER"], os.path.join(directory, name))
         return "C:\\e2e\\" + os.path.basename(self.root) + "\\" + folder + "\\" + name
 
-    def expect_standin(self, file_name, exit_code):
+    def expect_standin(self, file_name, exit_code, sleep_ms=0):
         """Prepares the config the stand-in will find once it is downloaded
         under file_name into the work directory. Returns its record path."""
         os.makedirs(self.work_dir, exist_ok=True)
         record = os.path.join(self.records, file_name + ".txt")
         with open(os.path.join(self.work_dir, file_name + ".cfg"), "w", encoding="utf-8") as f:
-            f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\n")
+            f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\nsleep={sleep_ms}\n")
         return record
 
-    def run(self, command_line, timeout=60, close_window=False, env=None, linux_env=None):
-        out = os.path.join(self.records, "driver.txt")
-        cmdfile = os.path.join(self.records, "cmdline.txt")
+    def start(self, command_line, timeout=60, close_window=False, probe_hang=False, env=None, linux_env=None):
+        """Starts the program under the driver; wait() on the result gives its Outcome."""
+        self.runs = getattr(self, "runs", 0) + 1
+        out = os.path.join(self.records, f"driver{self.runs}.txt")
+        cmdfile = os.path.join(self.records, f"cmdline{self.runs}.txt")
         with open(cmdfile, "w", encoding="utf-8") as f:
             f.write(command_line)
         args = [os.path.join(wine.BIN_DIR, "driver.exe"), "--out", wine.to_windows(out),
@@ -132,9 +150,41 @@ class Scenario:
             args += ["--env", f"{name}={value}"]
         if close_window:
             args.append("--close-window")
-        wine.run(args, timeout=timeout + 30, extra_env=linux_env)
-        with open(out, encoding="utf-8") as f:
-            return parse(f.read())
+        if probe_hang:
+            args.append("--probe-hang")
+        return DriverRun(wine.start(args, timeout=timeout + 30, extra_env=linux_env), out)
+
+    def run(self, command_line, **kwargs):
+        return self.start(command_line, **kwargs).wait()
+
+    def hold_file(self, path, seconds):
+        """Keeps a file open without sharing from another Windows process for
+        a while, as a scanner does; returns once it is held."""
+        ready = os.path.join(self.records, "held")
+        if os.path.exists(ready):
+            os.remove(ready)
+        process = wine.start([os.path.join(wine.BIN_DIR, "hold_file.exe"), wine.to_windows(path),
+                              str(int(seconds * 1000)), wine.to_windows(ready)], timeout=seconds + 30)
+        deadline = time.monotonic() + 30
+        while not os.path.exists(ready) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.holders = getattr(self, "holders", []) + [process]
+        return process
+
+
+class DriverRun:
+    """A driver started in the background."""
+
+    def __init__(self, process, out):
+        self.process, self.out, self.started = process, out, time.monotonic()
+
+    def wait(self):
+        self.process.wait()
+        seconds = time.monotonic() - self.started
+        with open(self.out, encoding="utf-8") as f:
+            outcome = parse(f.read())
+        outcome.seconds = seconds
+        return outcome
 
 
 def read_record(path):

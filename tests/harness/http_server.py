@@ -8,10 +8,14 @@ Each served path has a body and a delivery mode:
            BINDSTATUS_DOWNLOADINGDATA)
   bursts-chunked   the same pauses without a length
   slow     Content-Length, paced so that a whole transfer takes `seconds`
+  trickle  Content-Length, `pieces` equal pieces with `seconds` of silence between them
+  stall    Content-Length, 64 KiB, then silence with the connection open for
+           `seconds` (or until the server stops)
 Unknown paths get 404. Every request path is recorded in `requests`.
 
-Run as a program it serves a fixed set of files for the integration tests:
-  http_server.py PORT
+Run as a program it serves a fixed set of files for the integration tests,
+and a program of the test build as /program.exe:
+  http_server.py PORT [PROGRAM]
 """
 
 import http.server
@@ -25,10 +29,11 @@ BURST = 64 * 1024
 
 
 class Payload:
-    def __init__(self, data, mode="length", seconds=2.0):
+    def __init__(self, data, mode="length", seconds=2.0, pieces=6):
         self.data = data
         self.mode = mode
         self.seconds = seconds
+        self.pieces = pieces
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):
@@ -69,6 +74,17 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
         if mode == "length":
             self.wfile.write(data)
+        elif mode == "trickle":
+            size = (len(data) + payload.pieces - 1) // payload.pieces
+            for start in range(0, len(data), size):
+                if start:
+                    self.server.stopping.wait(payload.seconds)
+                self.wfile.write(data[start:start + size])
+                self.wfile.flush()
+        elif mode == "stall":
+            self.wfile.write(data[:BURST])
+            self.wfile.flush()
+            self.server.stopping.wait(payload.seconds)
         elif mode == "close":
             self.wfile.write(data)
             self.wfile.flush()
@@ -105,6 +121,7 @@ class DownloadServer:
         self.httpd.daemon_threads = True
         self.httpd.lock = threading.Lock()
         self.httpd.requests = []
+        self.httpd.stopping = threading.Event()
         self.httpd.files = dict(files or {})
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
 
@@ -125,21 +142,26 @@ class DownloadServer:
         self.stop()
 
     def stop(self):
+        self.httpd.stopping.set()
         self.httpd.shutdown()
         self.httpd.server_close()
         self.thread.join(5)
 
 
-def integration_files():
+def integration_files(program=None):
     """What the integration tests of the downloader fetch."""
     mib = bytes(range(256)) * 4096
     files = {
+        "/stall.bin": Payload(mib * 10, "stall", seconds=60),
         "/length.bin": Payload(mib, "length"),
         "/chunked.bin": Payload(mib, "chunked"),
         "/bursts.bin": Payload(mib, "bursts"),
         "/bursts-chunked.bin": Payload(mib, "bursts-chunked"),
         "/empty.bin": Payload(b"", "length"),
     }
+    if program:
+        with open(program, "rb") as f:
+            files["/program.exe"] = Payload(f.read())
     if os.environ.get("REPAIR_BENCH_FILE"):
         files["/bench-100mb.bin"] = Payload(mib * 100, "length")
     return files
@@ -147,7 +169,7 @@ def integration_files():
 
 def main():
     port = int(sys.argv[1])
-    server = DownloadServer(port, integration_files())
+    server = DownloadServer(port, integration_files(sys.argv[2] if len(sys.argv) > 2 else None))
     server.thread.start()
     print(f"serving on 127.0.0.1:{port} (pid {os.getpid()})", flush=True)
     try:

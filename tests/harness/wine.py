@@ -51,6 +51,15 @@ def run(args, timeout=120, extra_env=None):
         return completed.returncode, out.read().decode("utf-8", "replace")
 
 
+def start(args, timeout=120, extra_env=None):
+    """Starts wine64 with args in the background and returns the Popen;
+    its output is discarded (Wine's services can hold a pipe open)."""
+    env = environment()
+    env.update(extra_env or {})
+    return subprocess.Popen(["timeout", "-k", "5", str(timeout), WINE, *args],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+
+
 def screenshot(path):
     """Saves the whole Xvfb screen as a PNG."""
     env = environment()

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
+#include "process/run_and_wait.h"
 #include "support/scratch.h"
+#include "util/busy_retry.h"
 
 namespace repair {
 namespace {
@@ -100,6 +103,27 @@ TEST_F(DownloadFileTest, ALaterDownloadReplacesTheFile) {
     WriteTextFile(target, "stale");
     ASSERT_TRUE(Fetch(std::wstring(kServer) + L"/length.bin", target));
     EXPECT_EQ(SizeOf(target), kServedSize);
+}
+
+TEST_F(DownloadFileTest, ASilentServerIsGivenUpAndTheEarlierFileStays) {
+    WriteTextFile(target, "from an earlier run");
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(DownloadFile((std::wstring(kServer) + L"/stall.bin").c_str(), target, L"状态", L"详情", sink, 1000));
+    EXPECT_LT(GetTickCount64() - start, 10000u);
+    EXPECT_EQ(ReadTextFile(target), "from an earlier run");
+}
+
+// A player's machine fetches and runs the same program name run after run;
+// a program that has just ended may keep its file busy for a moment.
+TEST_F(DownloadFileTest, AProgramIsFetchedStartedAndReplacedAHundredTimesInARow) {
+    const std::wstring program = scratch / L"program.exe";
+    WriteTextFile(program + L".cfg", "exit=7\n");
+    const unsigned retriesBefore = BusyRetriesSoFar();
+    for (int round = 0; round < 100; ++round) {
+        ASSERT_TRUE(Fetch(std::wstring(kServer) + L"/program.exe", program)) << "round " << round;
+        ASSERT_EQ(RunAndWait(program, L"", false), 7) << "round " << round;
+    }
+    std::printf("busy-file retries in 100 rounds: %u\n", BusyRetriesSoFar() - retriesBefore);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/scratch.h"
+#include "util/busy_retry.h"
 #include "util/command_line.h"
 
 namespace repair {
@@ -64,11 +65,33 @@ TEST_F(RunAndWaitTest, EmptyArgumentsLeaveOnlyTheQuotedPathAndShowNormalIsPassed
 }
 
 TEST_F(RunAndWaitTest, APathThatIsNoProgramGivesMinusOneAtOnce) {
+    const unsigned retriesBefore = BusyRetriesSoFar();
     EXPECT_EQ(RunAndWait(scratch / L"missing.exe", L"", false), -1);
     const std::wstring junk = scratch / L"junk.exe";
     WriteTextFile(junk, "this is not a program");
     EXPECT_EQ(RunAndWait(junk, L"/install", true), -1);
+    EXPECT_EQ(BusyRetriesSoFar(), retriesBefore) << "neither is worth waiting for";
     EXPECT_EQ(RunAndWait(scratch.path(), L"", false), -1) << "a directory";
+}
+
+TEST_F(RunAndWaitTest, AProgramHeldOpenWithoutSharingStartsOnceItIsLetGo) {
+    ExitWith("7");
+    const HANDLE held = CreateFileW(child.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // Let go from another thread while RunAndWait is trying.
+    const HANDLE releaser = CreateThread(
+        nullptr, 0,
+        [](void* handle) -> DWORD {
+            Sleep(500);
+            CloseHandle(static_cast<HANDLE>(handle));
+            return 0;
+        },
+        held, 0, nullptr);
+    const unsigned retriesBefore = BusyRetriesSoFar();
+    EXPECT_EQ(RunAndWait(child, L"", false), 7);
+    EXPECT_GT(BusyRetriesSoFar(), retriesBefore);
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 //   box <owner class or -> <icon or none> <text>
 //   window <caption> <x> <y> <w> <h> <enabled> <bar position or -1> <status> <detail>
 //   exit <unsigned code>      or      timeout
+// With --probe-hang it also asks the progress window, at every look, whether
+// it is hung and how long it takes to answer WM_NULL, and ends with
+//   responsive <looks> <looks reported hung> <WM_NULL unanswered in 5 s> <longest answer ms>
 //
-// driver --out FILE --cmdfile FILE [--timeout MS] [--env NAME=VALUE]... [--close-window]
+// driver --out FILE --cmdfile FILE [--timeout MS] [--env NAME=VALUE]... [--close-window] [--probe-hang]
 // The command line is read from the UTF-8 file and passed to CreateProcessW
 // unchanged, so tests control every quote and backslash of it.
 #include <windows.h>
@@ -32,6 +35,7 @@ struct Options {
     DWORD timeoutMs = 60000;
     std::vector<std::wstring> env;
     bool closeWindow = false;
+    bool probeHang = false;
     std::wstring commandLine;
 };
 
@@ -50,6 +54,8 @@ bool ParseOptions(Options& options) {
             options.env.push_back(argv[++i]);
         } else if (arg == L"--close-window") {
             options.closeWindow = true;
+        } else if (arg == L"--probe-hang") {
+            options.probeHang = true;
         }
     }
     LocalFree(argv);
@@ -92,7 +98,27 @@ struct Watch {
     std::wstring lastWindowLine;
     bool closeWindow = false;
     bool closeSent = false;
+    bool probeHang = false;
+    unsigned looks = 0;
+    unsigned hung = 0;
+    unsigned unanswered = 0;
+    ULONGLONG longestAnswerMs = 0;
 };
+
+void ProbeHang(Watch& watch, HWND window) {
+    ++watch.looks;
+    if (IsHungAppWindow(window)) {
+        ++watch.hung;
+    }
+    const ULONGLONG start = GetTickCount64();
+    DWORD_PTR ignored = 0;
+    // A window that went away with its process is not an unanswered one.
+    if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) == 0 && IsWindow(window)) {
+        ++watch.unanswered;
+    }
+    const ULONGLONG took = GetTickCount64() - start;
+    watch.longestAnswerMs = took > watch.longestAnswerMs ? took : watch.longestAnswerMs;
+}
 
 void Write(Watch& watch, const std::wstring& line) {
     const std::string bytes = ToUtf8(line) + "\n";
@@ -154,6 +180,9 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
             Write(watch, line);
             watch.lastWindowLine = line;
         }
+        if (watch.probeHang) {
+            ProbeHang(watch, window);
+        }
         if (watch.closeWindow && !watch.closeSent) {
             PostMessageW(window, WM_CLOSE, 0, 0);
             watch.closeSent = true;
@@ -200,6 +229,7 @@ int wmain() {
 
     watch.processId = info.dwProcessId;
     watch.closeWindow = options.closeWindow;
+    watch.probeHang = options.probeHang;
     const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
     for (;;) {
         EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&watch));
@@ -211,6 +241,10 @@ int wmain() {
             TerminateJobObject(job, 124);
             return 124;
         }
+    }
+    if (watch.probeHang) {
+        Write(watch, L"responsive\t" + std::to_wstring(watch.looks) + L"\t" + std::to_wstring(watch.hung) + L"\t" +
+                         std::to_wstring(watch.unanswered) + L"\t" + std::to_wstring(watch.longestAnswerMs));
     }
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);

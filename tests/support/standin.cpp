@@ -4,6 +4,7 @@
 // after itself with ".cfg" appended asks for:
 //   exit=<unsigned 32-bit code>
 //   record=<path of the record to write>
+//   sleep=<milliseconds to run before exiting>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -18,6 +19,7 @@ int wmain() {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
 
     unsigned long exitCode = 0;
+    unsigned long sleepMs = 0;
     std::wstring record;
     std::istringstream config(ReadTextFile(std::wstring(self) + L".cfg"));
     for (std::string line; std::getline(config, line);) {
@@ -26,6 +28,8 @@ int wmain() {
         }
         if (line.rfind("exit=", 0) == 0) {
             exitCode = std::stoul(line.substr(5), nullptr, 0);
+        } else if (line.rfind("sleep=", 0) == 0) {
+            sleepMs = std::stoul(line.substr(6), nullptr, 0);
         } else if (line.rfind("record=", 0) == 0) {
             record = FromUtf8(line.substr(7));
         }
@@ -47,5 +51,6 @@ int wmain() {
         out << "show\t" << startup.wShowWindow << "\n";
         WriteTextFile(record, out.str());
     }
+    Sleep(sleepMs);
     ExitProcess(static_cast<UINT>(exitCode));
 }

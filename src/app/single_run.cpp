@@ -1,0 +1,62 @@
+#include "app/single_run.h"
+
+#include "app/constants.h"
+#include "util/scoped.h"
+
+namespace repair {
+namespace {
+
+bool Taken(DWORD wait) {
+    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+class Win32RunGuard final : public RunGuardShell {
+public:
+    GuardAnswer Open(const wchar_t* name) override {
+        return Answer(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
+    }
+    GuardAnswer Create(const wchar_t* name) override { return Answer(CreateMutexW(nullptr, FALSE, name)); }
+    DWORD TryTake() override { return WaitForSingleObject(mutex_.get(), 0); }
+    void Give() override { ReleaseMutex(mutex_.get()); }
+
+private:
+    GuardAnswer Answer(HANDLE handle) {
+        const DWORD error = GetLastError();
+        mutex_.reset(handle);
+        return GuardAnswer{handle != nullptr, handle != nullptr ? ERROR_SUCCESS : error};
+    }
+
+    ScopedHandle mutex_;
+};
+
+}  // namespace
+
+bool OtherRunInProgress(bool elevated, const wchar_t* name, RunGuardShell& shell) {
+    if (!elevated) {
+        const GuardAnswer opened = shell.Open(name);
+        if (!opened.opened) {
+            // Anything but "no such object" means one exists that we may not touch.
+            return opened.error != ERROR_FILE_NOT_FOUND;
+        }
+        const DWORD wait = shell.TryTake();
+        if (Taken(wait)) {
+            shell.Give();
+        }
+        return wait == WAIT_TIMEOUT;
+    }
+    const GuardAnswer created = shell.Create(name);
+    if (!created.opened) {
+        // Made by someone we may not open: a run is on. Any other failure
+        // must not lock the player out.
+        return created.error == ERROR_ACCESS_DENIED;
+    }
+    return shell.TryTake() == WAIT_TIMEOUT;
+}
+
+bool OtherRunInProgress(bool elevated) {
+    // Kept open, and held, until the process ends.
+    static Win32RunGuard guard;
+    return OtherRunInProgress(elevated, kRunGuardName, guard);
+}
+
+}  // namespace repair

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "net/progress_sink.h"
+
+namespace repair {
+
+// What one transfer shares between the thread that runs it and the thread
+// that shows it: the display updates not yet shown, when data last arrived,
+// and whether the waiting side has given the transfer up. The download
+// thread may outlive the wait (a stalled socket cannot be interrupted), so
+// this is owned jointly.
+class TransferState final : public ProgressSink {
+public:
+    explicit TransferState(ULONGLONG startTick);
+
+    // Download thread. Data counts as arrived when the byte count grows; the
+    // answer is false once the transfer has been given up.
+    bool NoteProgress(ULONG progress, ULONGLONG now);
+    void SetStatus(const std::wstring& status, const std::wstring& detail) override;
+    void SetProgress(int percent, bool indeterminate) override;
+
+    // Waiting thread.
+    void ReplayInto(ProgressSink& sink);
+    bool StalledAt(ULONGLONG now, DWORD stallMs) const;
+    void Abandon();
+    bool Abandoned() const;
+
+private:
+    struct Update {
+        bool isStatus;
+        std::wstring status;
+        std::wstring detail;
+        int percent;
+        bool indeterminate;
+    };
+
+    mutable SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<Update> pending_;
+    ULONGLONG lastData_;
+    ULONG bytes_ = 0;
+    bool abandoned_ = false;
+};
+
+}  // namespace repair

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+namespace repair {
+
+// Dispatches every message waiting for the calling thread's windows.
+void PumpMessages();
+
+// Waits for one of the handles while the thread's windows keep answering: a
+// window that stops taking messages for a few seconds is reported hung, and
+// the shell offers the player to end the program. Returns the index of the
+// signalled handle, or -1 when the time ran out or the wait failed.
+int WaitPumping(const HANDLE* handles, DWORD count, DWORD timeoutMs);
+
+// A pause that keeps the windows answering.
+void PausePumping(DWORD milliseconds);
+
+}  // namespace repair

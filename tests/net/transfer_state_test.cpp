@@ -1,0 +1,57 @@
+#include "net/transfer_state.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "net/download_callback.h"
+
+namespace repair {
+namespace {
+
+class LineSink final : public ProgressSink {
+public:
+    std::vector<std::wstring> lines;
+    void SetStatus(const std::wstring& status, const std::wstring& detail) override {
+        lines.push_back(status + L"|" + detail);
+    }
+    void SetProgress(int percent, bool indeterminate) override {
+        lines.push_back(std::to_wstring(percent) + (indeterminate ? L" marquee" : L""));
+    }
+};
+
+TEST(TransferState, OnlyGrowingByteCountsKeepATransferAlive) {
+    TransferState state(1000);
+    EXPECT_FALSE(state.StalledAt(3999, 3000));
+    EXPECT_TRUE(state.StalledAt(4000, 3000)) << "nothing at all arrived";
+
+    EXPECT_TRUE(state.NoteProgress(0, 3500)) << "connecting, no data yet";
+    EXPECT_TRUE(state.StalledAt(4000, 3000));
+    state.NoteProgress(65536, 3900);
+    EXPECT_FALSE(state.StalledAt(6899, 3000));
+    state.NoteProgress(65536, 6000);  // the same count again: no new data
+    EXPECT_TRUE(state.StalledAt(6900, 3000));
+    state.NoteProgress(70000, 6900);
+    EXPECT_FALSE(state.StalledAt(9000, 3000)) << "a slow transfer that keeps delivering is never cut";
+}
+
+TEST(TransferState, UpdatesReachTheWindowInOrderUntilTheTransferIsGivenUp) {
+    TransferState state(0);
+    DownloadCallback callback(L"S", L"D", state, &state);
+    EXPECT_EQ(callback.OnProgress(0, 0, BINDSTATUS_BEGINDOWNLOADDATA, nullptr), S_OK);
+    EXPECT_EQ(callback.OnProgress(50, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    LineSink sink;
+    state.ReplayInto(sink);
+    EXPECT_EQ(sink.lines, (std::vector<std::wstring>{L"0 marquee", L"S|D", L"50", L"S|D 50%"}));
+    state.ReplayInto(sink);
+    EXPECT_EQ(sink.lines.size(), 4u) << "each update is shown once";
+
+    state.Abandon();
+    EXPECT_EQ(callback.OnProgress(60, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), E_ABORT)
+        << "a transfer that was given up ends at its next notification";
+    state.ReplayInto(sink);
+    EXPECT_EQ(sink.lines.size(), 4u) << "nothing more is shown after the message";
+}
+
+}  // namespace
+}  // namespace repair
