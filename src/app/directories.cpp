@@ -3,7 +3,7 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include "app/constants.h"
+#include "util/constants.h"
 #include "app/work_directory_security.h"
 #include "util/join_path.h"
 

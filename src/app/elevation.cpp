@@ -1,6 +1,6 @@
 #include "app/elevation.h"
 
-#include "app/constants.h"
+#include "util/constants.h"
 #include "ui/message.h"
 #include "util/quote.h"
 #include "util/scoped.h"

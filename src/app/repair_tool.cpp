@@ -1,7 +1,7 @@
 #include "app/repair_tool.h"
 
-#include "app/constants.h"
-#include "app/download_urls.h"
+#include "util/constants.h"
+#include "util/download_urls.h"
 #include "util/join_path.h"
 #include "util/quote.h"
 

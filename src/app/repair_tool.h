@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/exit_code.h"
-#include "app/stage_services.h"
+#include "app/win32_stage_services.h"
 
 namespace repair {
 

@@ -4,6 +4,7 @@
 #include "app/elevation.h"
 #include "app/repair_tool.h"
 #include "app/single_run.h"
+#include "app/win32_stage_services.h"
 #include "runtime/detection.h"
 #include "runtime/install.h"
 #include "ui/progress_window.h"
@@ -45,7 +46,7 @@ public:
     void CreateProgressWindow() override { repair::CreateProgressWindow(); }
     bool IsDesktopRuntimeInstalled() override { return repair::IsDesktopRuntimeInstalled(); }
     bool InstallDesktopRuntime(const std::wstring& workDirectory) override {
-        return repair::InstallDesktopRuntime(workDirectory);
+        return repair::InstallDesktopRuntime(workDirectory, Win32StageServices());
     }
     ExitCode LaunchRepairTool(const std::wstring& workDirectory, const std::wstring& clientDirectory) override {
         return repair::LaunchRepairTool(workDirectory, clientDirectory);

@@ -1,6 +1,6 @@
 #include "app/single_run.h"
 
-#include "app/constants.h"
+#include "util/constants.h"
 #include "util/scoped.h"
 
 namespace repair {

@@ -1,6 +1,6 @@
 #include "runtime/detection.h"
 
-#include "app/constants.h"
+#include "util/constants.h"
 #include "util/architecture.h"
 #include "util/join_path.h"
 #include "util/scoped.h"

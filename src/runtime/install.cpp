@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "app/constants.h"
-#include "app/download_urls.h"
+#include "util/constants.h"
+#include "util/download_urls.h"
 #include "util/join_path.h"
 
 namespace repair {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/stage_services.h"
+#include "util/stage_services.h"
 
 namespace repair {
 
@@ -11,6 +11,6 @@ std::wstring InstallFailedText(int exitCode);
 
 // Downloads and silently runs the runtime installer. False after a failure
 // that has been shown to the user.
-bool InstallDesktopRuntime(const std::wstring& workDirectory, StageServices& services = Win32StageServices());
+bool InstallDesktopRuntime(const std::wstring& workDirectory, StageServices& services);
 
 }  // namespace repair

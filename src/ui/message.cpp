@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/constants.h"
+#include "util/constants.h"
 #include "ui/progress_window.h"
 
 namespace repair {

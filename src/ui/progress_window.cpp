@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/constants.h"
+#include "util/constants.h"
 #include "ui/progress_layout.h"
 #include "util/message_pump.h"
 

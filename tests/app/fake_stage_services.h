@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/stage_services.h"
+#include "util/stage_services.h"
 
 namespace repair {
 

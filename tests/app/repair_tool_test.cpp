@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/download_urls.h"
+#include "util/download_urls.h"
 #include "app/fake_stage_services.h"
 
 namespace repair {

@@ -1,4 +1,4 @@
-#include "app/download_urls.h"
+#include "util/download_urls.h"
 
 #include <gtest/gtest.h>
 

@@ -19,7 +19,4 @@ public:
     virtual void CloseProgressWindow() = 0;
 };
 
-// The real services: urlmon, CreateProcessW and the progress window.
-StageServices& Win32StageServices();
-
 }  // namespace repair

@@ -1,4 +1,4 @@
-#include "app/stage_services.h"
+#include "app/win32_stage_services.h"
 
 #include <windows.h>
 
