@@ -7,7 +7,10 @@
 set(REPAIR_DELAYLOAD_urlmon "URLDownloadToFileW:20")
 set(REPAIR_DELAYLOAD_wininet "DeleteUrlCacheEntryW:4")
 set(REPAIR_DELAYLOAD_comctl32 "InitCommonControlsEx:4")
-set(REPAIR_DELAYLOAD_DLLS urlmon wininet comctl32)
+set(REPAIR_DELAYLOAD_wintrust "WinVerifyTrust:12" "WTHelperProvDataFromStateData:4"
+                              "WTHelperGetProvSignerFromChain:16" "WTHelperGetProvCertFromChain:8")
+set(REPAIR_DELAYLOAD_crypt32 "CertGetNameStringW:24")
+set(REPAIR_DELAYLOAD_DLLS urlmon wininet comctl32 wintrust crypt32)
 
 # Links target against the delay-import libraries (MinGW) or marks the DLLs
 # for /DELAYLOAD (Visual Studio).

@@ -21,6 +21,13 @@ function(repair_check_stall_seconds seconds)
     endif()
 endfunction()
 
+# A publisher name goes into a C++ string literal as it stands.
+function(repair_check_publisher name)
+    if(name MATCHES "[\"\\\\]" OR name MATCHES "[\r\n]")
+        message(FATAL_ERROR "A publisher name may not contain quotes, backslashes or line breaks: '${name}'")
+    endif()
+endfunction()
+
 # Compiler settings every target of the project shares.
 function(repair_target_defaults target)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN

@@ -3,6 +3,7 @@
 #include "util/constants.h"
 #include "util/download_urls.h"
 #include "util/join_path.h"
+#include "util/publishers.h"
 #include "util/quote.h"
 
 namespace repair {
@@ -11,7 +12,8 @@ ExitCode LaunchRepairTool(const std::wstring& workDirectory, const std::wstring&
                           StageServices& services) {
     const bool is64 = services.Is64BitWindows();
     const std::wstring target = JoinPath(workDirectory, is64 ? kToolFileX64 : kToolFileX86);
-    if (!services.DownloadFile(is64 ? kToolUrlX64 : kToolUrlX86, target, kToolDownloadStatus, kToolDownloadDetail)) {
+    if (!FetchTrusted(services, is64 ? kToolUrlX64 : kToolUrlX86, target, kToolDownloadStatus, kToolDownloadDetail,
+                      kToolPublisher)) {
         services.ShowWarning(kToolDownloadFailedText);
         return kExitToolFailed;
     }

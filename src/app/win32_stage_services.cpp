@@ -4,6 +4,7 @@
 
 #include "net/download.h"
 #include "process/run_and_wait.h"
+#include "process/signature.h"
 #include "ui/message.h"
 #include "ui/progress_window.h"
 #include "util/architecture.h"
@@ -18,6 +19,10 @@ public:
                       const std::wstring& detail) override {
         return repair::DownloadFile(url, path, status, detail);
     }
+    bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) override {
+        return repair::IsSignedBy(path, publisher);
+    }
+    void DeleteDownload(const std::wstring& path) override { DeleteFileW(path.c_str()); }
     void ShowWarning(const std::wstring& text) override { repair::ShowWarning(text); }
     void SetStatus(const std::wstring& status, const std::wstring& detail) override {
         repair::SetStatus(status, detail);

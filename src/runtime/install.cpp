@@ -5,6 +5,7 @@
 #include "util/constants.h"
 #include "util/download_urls.h"
 #include "util/join_path.h"
+#include "util/publishers.h"
 
 namespace repair {
 
@@ -16,8 +17,8 @@ std::wstring InstallFailedText(int exitCode) {
 bool InstallDesktopRuntime(const std::wstring& workDirectory, StageServices& services) {
     const bool is64 = services.Is64BitWindows();
     const std::wstring target = JoinPath(workDirectory, is64 ? kInstallerFileX64 : kInstallerFileX86);
-    if (!services.DownloadFile(is64 ? kInstallerUrlX64 : kInstallerUrlX86, target, kRuntimeDownloadStatus,
-                               kRuntimeDownloadDetail)) {
+    if (!FetchTrusted(services, is64 ? kInstallerUrlX64 : kInstallerUrlX86, target, kRuntimeDownloadStatus,
+                      kRuntimeDownloadDetail, kRuntimePublisher)) {
         services.ShowWarning(kRuntimeDownloadFailedText);
         return false;
     }

@@ -11,6 +11,9 @@ public:
     virtual bool Is64BitWindows() = 0;
     virtual bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status,
                               const std::wstring& detail) = 0;
+    // The file's Authenticode signature is intact, trusted and made by publisher.
+    virtual bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) = 0;
+    virtual void DeleteDownload(const std::wstring& path) = 0;
     virtual void ShowWarning(const std::wstring& text) = 0;
     virtual void SetStatus(const std::wstring& status, const std::wstring& detail) = 0;
     virtual void SetProgress(int percent, bool indeterminate) = 0;
@@ -18,5 +21,11 @@ public:
     // Destroys the progress window if it still exists.
     virtual void CloseProgressWindow() = 0;
 };
+
+// Downloads url to target and, when a publisher is given, accepts the file
+// only if that publisher signed it; a refused file is deleted. False counts
+// as a failed download.
+bool FetchTrusted(StageServices& services, const wchar_t* url, const std::wstring& target, const std::wstring& status,
+                  const std::wstring& detail, const std::wstring& publisher);
 
 }  // namespace repair

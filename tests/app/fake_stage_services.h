@@ -15,6 +15,7 @@ class FakeStageServices final : public StageServices {
 public:
     bool is64 = false;
     bool downloadSucceeds = true;
+    bool signatureMatches = true;
     int childExitCode = 0;
     std::vector<std::wstring> calls;
 
@@ -27,6 +28,11 @@ public:
         calls.push_back(L"download " + std::wstring(url) + L" -> " + path + L" | " + status + L" | " + detail);
         return downloadSucceeds;
     }
+    bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) override {
+        calls.push_back(L"verify " + path + L" | " + publisher);
+        return signatureMatches;
+    }
+    void DeleteDownload(const std::wstring& path) override { calls.push_back(L"delete " + path); }
     void ShowWarning(const std::wstring& text) override { calls.push_back(L"warn " + text); }
     void SetStatus(const std::wstring& status, const std::wstring& detail) override {
         calls.push_back(L"status " + status + L" | " + detail);

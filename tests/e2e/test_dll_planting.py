@@ -16,8 +16,9 @@ from harness.bootstrapper import TOOL_X86, ScenarioTest, quote, read_record, sta
 from harness.http_server import DownloadServer, Payload
 
 PORT = 47801
-PLANTED = ("urlmon.dll", "wininet.dll", "comctl32.dll", "iertutil.dll")
-NATIVE_FIRST = {"WINEDLLOVERRIDES": "urlmon,wininet,comctl32,iertutil=n,b;mscoree,mshtml="}
+PLANTED = ("urlmon.dll", "wininet.dll", "comctl32.dll", "iertutil.dll", "wintrust.dll", "crypt32.dll")
+NATIVE_FIRST = {"WINEDLLOVERRIDES": "urlmon,wininet,comctl32,iertutil,wintrust,crypt32=n,b;mscoree,mshtml="}
+TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 
 
 class DllPlantingTest(ScenarioTest):
@@ -25,9 +26,9 @@ class DllPlantingTest(ScenarioTest):
         super().setUp()
         self.folder = os.path.join(self.scenario.root, "downloads")
 
-    def plant(self):
+    def plant(self, names=PLANTED):
         os.makedirs(self.folder, exist_ok=True)
-        for name in PLANTED:
+        for name in names:
             shutil.copy(os.path.join(wine.BIN_DIR, "planted_dll.dll"), os.path.join(self.folder, name))
 
     def markers(self):
@@ -51,6 +52,23 @@ class DllPlantingTest(ScenarioTest):
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertIsNotNone(read_record(record), "the repair tool ran")
 
+    def test_the_signature_check_loads_none_either(self):
+        # The build that checks signatures binds wintrust and crypt32 when the
+        # tool arrives; an unsigned tool is then refused by the real check.
+        # One planted at a time, so that neither can hide the other.
+        for dll in ("wintrust.dll", "crypt32.dll"):
+            with self.subTest(dll=dll):
+                shutil.rmtree(self.folder, ignore_errors=True)
+                self.scenario.fresh_work_directory()
+                program = self.scenario.install_program("downloads", source=os.environ["REPAIR_BOOTSTRAPPER_SIGNED"])
+                self.plant((dll,))
+                record = self.scenario.expect_standin(TOOL_X86, 0)
+                with DownloadServer(PORT, {"/" + TOOL_X86: Payload(standin_bytes())}):
+                    outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", linux_env=NATIVE_FIRST)
+                self.assertEqual(self.markers(), [], outcome.log)
+                self.assertEqual(outcome.exit_code, 2, outcome.log)
+                self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
+                self.assertIsNone(read_record(record))
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

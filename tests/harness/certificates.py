@@ -1,9 +1,13 @@
-"""Throwaway certificates for the HTTPS tests, made with openssl at test time.
+"""Throwaway certificates for the HTTPS and signature tests, made with
+openssl at test time.
 
 trusted CA ─┬─ localhost        (good)
             ├─ otherhost.test   (wrong name)
             └─ localhost, expired in 2020
 other CA ───── localhost        (unknown CA)
+
+code-signing CA ─┬─ the publisher the signed test build requires
+                 └─ another publisher
 """
 
 import os
@@ -72,3 +76,34 @@ def make_all(directory):
     pairs = {name: (os.path.join(directory, f"{name}.pem"), os.path.join(directory, f"{name}.key"))
              for name in ("good", "wrongname", "expired", "unknownca")}
     return pairs, os.path.join(directory, "trusted.der")
+
+
+def make_code_signing(directory, publisher):
+    """A CA and two code-signing certificates: {"publisher": ..., "other": ...}
+    as (certificate chain file, key file), and the CA in DER."""
+    os.makedirs(directory, exist_ok=True)
+    _make_ca(directory, "signing-ca")
+    pairs = {}
+    for name, common_name in (("publisher", publisher), ("other", "Somebody Else Ltd")):
+        with open(os.path.join(directory, f"{name}.ext"), "w", encoding="ascii") as f:
+            f.write("keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n")
+        _openssl(directory, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key", "-out",
+                 f"{name}.csr", "-subj", f"/CN={common_name}")
+        _openssl(directory, "x509", "-req", "-in", f"{name}.csr", "-CA", "signing-ca.pem", "-CAkey",
+                 "signing-ca.key", "-CAcreateserial", "-days", "30", "-extfile", f"{name}.ext",
+                 "-out", f"{name}.pem")
+        chain = os.path.join(directory, f"{name}-chain.pem")
+        with open(chain, "w", encoding="ascii") as out:
+            for part in (f"{name}.pem", "signing-ca.pem"):
+                with open(os.path.join(directory, part), encoding="ascii") as f:
+                    out.write(f.read())
+        pairs[name] = (chain, os.path.join(directory, f"{name}.key"))
+    _openssl(directory, "x509", "-in", "signing-ca.pem", "-outform", "DER", "-out", "signing-ca.der")
+    return pairs, os.path.join(directory, "signing-ca.der")
+
+
+def sign(source, target, certificate, key):
+    """Authenticode-signs a program with osslsigncode (SHA-256)."""
+    subprocess.run(["osslsigncode", "sign", "-certs", certificate, "-key", key, "-h", "sha256",
+                    "-in", source, "-out", target], check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -16,8 +16,9 @@ FILE_NAME = "修复工具.exe"
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
     "shlwapi.dll", "comctl32.dll", "urlmon.dll", "wininet.dll", "ole32.dll",
-    "oleaut32.dll", "msvcrt.dll", "crypt32.dll",
+    "oleaut32.dll", "msvcrt.dll", "crypt32.dll", "wintrust.dll",
 }
+LATE_BOUND = ("urlmon.dll", "wininet.dll", "comctl32.dll", "wintrust.dll", "crypt32.dll")
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 LANG_EN_US = 0x0409
@@ -73,12 +74,12 @@ class ArtefactTest(unittest.TestCase):
         # to System32; a static import would be resolved from the program's
         # own folder before its first line runs.
         static = {entry.dll.decode().lower() for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}
-        for dll in ("urlmon.dll", "wininet.dll", "comctl32.dll", "version.dll"):
+        for dll in LATE_BOUND + ("version.dll",):
             self.assertNotIn(dll, static)
         with open(ARTEFACT, "rb") as f:
             image = f.read().lower()
-        for dll in (b"urlmon.dll", b"wininet.dll", b"comctl32.dll"):
-            self.assertIn(dll, image, "named for the delay-load helper")
+        for dll in LATE_BOUND:
+            self.assertIn(dll.encode(), image, "named for the delay-load helper")
 
     def test_iswow64process_is_looked_up_not_imported(self):
         for dll, names in imported_dlls(self.pe).items():

@@ -1,0 +1,88 @@
+#include "process/signature.h"
+
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+namespace repair {
+namespace {
+
+bool RevocationUnknown(LONG result) {
+    return result == static_cast<LONG>(CERT_E_REVOCATION_FAILURE) ||
+           result == static_cast<LONG>(CRYPT_E_REVOCATION_OFFLINE) ||
+           result == static_cast<LONG>(CRYPT_E_NO_REVOCATION_CHECK);
+}
+
+// One WinVerifyTrust session: its state is closed again on every path.
+class TrustSession {
+public:
+    TrustSession(const std::wstring& path, bool checkRevocation) {
+        file_.cbStruct = sizeof(file_);
+        file_.pcwszFilePath = path.c_str();
+        data_.cbStruct = sizeof(data_);
+        data_.dwUIChoice = WTD_UI_NONE;
+        data_.fdwRevocationChecks = checkRevocation ? WTD_REVOKE_WHOLECHAIN : WTD_REVOKE_NONE;
+        data_.dwUnionChoice = WTD_CHOICE_FILE;
+        data_.pFile = &file_;
+        data_.dwStateAction = WTD_STATEACTION_VERIFY;
+        data_.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | (checkRevocation ? 0 : WTD_REVOCATION_CHECK_NONE);
+        result_ = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    }
+    ~TrustSession() {
+        data_.dwStateAction = WTD_STATEACTION_CLOSE;
+        WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    }
+    TrustSession(const TrustSession&) = delete;
+    TrustSession& operator=(const TrustSession&) = delete;
+
+    LONG result() const { return result_; }
+
+    // The common name of the certificate that signed the file.
+    std::wstring SignerName() const {
+        CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data_.hWVTStateData);
+        CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+        CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+        if (certificate == nullptr || certificate->pCert == nullptr) {
+            return {};
+        }
+        wchar_t name[256] = {};
+        CertGetNameStringW(certificate->pCert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, 256);
+        return name;
+    }
+
+private:
+    GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    WINTRUST_FILE_INFO file_ = {};
+    WINTRUST_DATA data_ = {};
+    LONG result_ = TRUST_E_NOSIGNATURE;
+};
+
+class Win32Trust final : public TrustShell {
+public:
+    TrustAnswer Verify(const std::wstring& path, bool checkRevocation) override {
+        const TrustSession session(path, checkRevocation);
+        TrustAnswer answer;
+        answer.result = session.result();
+        if (answer.result == ERROR_SUCCESS) {
+            answer.signer = session.SignerName();
+        }
+        return answer;
+    }
+};
+
+}  // namespace
+
+bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustShell& shell) {
+    TrustAnswer answer = shell.Verify(path, true);
+    if (RevocationUnknown(answer.result)) {
+        answer = shell.Verify(path, false);
+    }
+    return answer.result == ERROR_SUCCESS && !publisher.empty() && answer.signer == publisher;
+}
+
+bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) {
+    Win32Trust shell;
+    return IsSignedBy(path, publisher, shell);
+}
+
+}  // namespace repair

@@ -1,0 +1,19 @@
+#include "util/stage_services.h"
+
+namespace repair {
+
+bool FetchTrusted(StageServices& services, const wchar_t* url, const std::wstring& target, const std::wstring& status,
+                  const std::wstring& detail, const std::wstring& publisher) {
+    if (!services.DownloadFile(url, target, status, detail)) {
+        return false;
+    }
+    if (publisher.empty() || services.IsSignedBy(target, publisher)) {
+        return true;
+    }
+    // Whoever handed this over is not who must have made it: leave nothing
+    // that a later start could run.
+    services.DeleteDownload(target);
+    return false;
+}
+
+}  // namespace repair

@@ -1,0 +1,109 @@
+"""Only what the expected publisher signed is run.
+
+A build of the program that requires both downloads to be signed by a
+throwaway publisher fetches stand-ins signed at test time with osslsigncode.
+Wine's WinVerifyTrust accepts a well-formed signature whatever its root, so
+what is seen here is the digest check and the program's own publisher check;
+trust in the root and revocation are Windows' to show.
+"""
+
+import os
+import shutil
+import tempfile
+import unittest
+
+from harness import wine
+from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, ScenarioTest, quote, read_record, set_runtime_on_disk,
+                                  standin_bytes)
+from harness.certificates import make_code_signing, sign
+from harness.http_server import Payload
+
+PORT = 47801
+TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
+RUNTIME_FAILED = "下载 .NET Desktop Runtime 失败，请检查网络后重试。"
+DOS_STUB_BYTE = 0x60  # inside "This program cannot be run in DOS mode", covered by the digest
+
+
+class SignatureTest(ScenarioTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.directory = tempfile.mkdtemp(prefix="repair-signing-")
+        pairs, ca = make_code_signing(cls.directory, os.environ["REPAIR_TEST_PUBLISHER"])
+        status, output = wine.run([os.path.join(wine.BIN_DIR, "trust_ca.exe"), wine.to_windows(ca)])
+        if status != 0:
+            raise RuntimeError("could not trust the signing CA: " + output)
+        unsigned = os.path.join(wine.BIN_DIR, "standin.exe")
+        cls.variants = {"unsigned": standin_bytes()}
+        for name, (certificate, key) in pairs.items():
+            target = os.path.join(cls.directory, f"standin-{name}.exe")
+            sign(unsigned, target, certificate, key)
+            with open(target, "rb") as f:
+                cls.variants[name] = f.read()
+        changed = bytearray(cls.variants["publisher"])
+        changed[DOS_STUB_BYTE] ^= 0x01
+        cls.variants["changed"] = bytes(changed)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.directory, ignore_errors=True)
+
+    def setUp(self):
+        super().setUp()
+        self.program = self.scenario.install_program(source=os.environ["REPAIR_BOOTSTRAPPER_SIGNED"])
+
+    def run_serving(self, files, program=None):
+        server = self.serve(PORT, {path: Payload(self.variants[name]) for path, name in files.items()})
+        outcome = self.scenario.run(quote(program or self.program) + " --client-dir D:\\Games")
+        server.stop()
+        return outcome
+
+    def test_a_tool_signed_by_the_publisher_runs_and_no_other_does(self):
+        for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False)):
+            with self.subTest(tool=variant):
+                self.scenario.fresh_work_directory()
+                record = self.scenario.expect_standin(TOOL_X86, 0)
+                outcome = self.run_serving({"/" + TOOL_X86: variant})
+                tool = os.path.join(self.scenario.work_dir, TOOL_X86)
+                if accepted:
+                    self.assertEqual(outcome.exit_code, 0, outcome.log)
+                    self.assertEqual(outcome.boxes, [])
+                    self.assertIsNotNone(read_record(record))
+                    os.remove(record)
+                else:
+                    self.assertEqual(outcome.exit_code, 2, outcome.log)
+                    self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
+                    self.assertIsNone(read_record(record), "never started")
+                    self.assertFalse(os.path.exists(tool), "deleted, so nothing can start it later")
+
+    def test_an_installer_signed_by_the_publisher_runs_and_no_other_does(self):
+        set_runtime_on_disk(False)
+        self.addCleanup(set_runtime_on_disk, True)
+        for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False)):
+            with self.subTest(installer=variant):
+                self.scenario.fresh_work_directory()
+                installer = self.scenario.expect_standin(INSTALLER_X86, 0)
+                tool = self.scenario.expect_standin(TOOL_X86, 0)
+                outcome = self.run_serving({"/" + INSTALLER_X86: variant, "/" + TOOL_X86: "publisher"})
+                if accepted:
+                    self.assertEqual(outcome.exit_code, 0, outcome.log)
+                    self.assertIsNotNone(read_record(installer))
+                    self.assertIsNotNone(read_record(tool))
+                    os.remove(installer)
+                    os.remove(tool)
+                else:
+                    self.assertEqual(outcome.exit_code, 1, outcome.log)
+                    self.assertEqual([b.text for b in outcome.boxes], [RUNTIME_FAILED])
+                    self.assertIsNone(read_record(installer), "never started")
+                    self.assertIsNone(read_record(tool))
+                    self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
+
+    def test_without_a_tool_publisher_an_unsigned_tool_runs_as_before(self):
+        program = self.scenario.install_program(name="unchecked.exe")  # the test build: no publishers set
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        outcome = self.run_serving({"/" + TOOL_X86: "unsigned"}, program=program)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertIsNotNone(read_record(record))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
