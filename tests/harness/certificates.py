@@ -107,3 +107,19 @@ def sign(source, target, certificate, key):
     subprocess.run(["osslsigncode", "sign", "-certs", certificate, "-key", key, "-h", "sha256",
                     "-in", source, "-out", target], check=True, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_pkcs12(directory, name, certificate, key, password):
+    """A PKCS#12 file of a certificate (chain) and its key, as publishers get them."""
+    target = os.path.join(directory, f"{name}.p12")
+    _openssl(directory, "pkcs12", "-export", "-inkey", key, "-in", certificate, "-out", target,
+             "-passout", f"pass:{password}")
+    return target
+
+
+def make_server_only(directory, name):
+    """A certificate and key fit for TLS servers only, not for code signing."""
+    _openssl(directory, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key",
+             "-out", f"{name}.pem", "-days", "30", "-subj", "/CN=Vandrel Web Server",
+             "-addext", "extendedKeyUsage=serverAuth")
+    return os.path.join(directory, f"{name}.pem"), os.path.join(directory, f"{name}.key")
