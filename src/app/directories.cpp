@@ -31,12 +31,10 @@ std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer) {
     }
     // A value that fits but leaves no room for the folder name makes the
     // append fail, which can leave an empty or cut path: downloads would then
-    // land relative to whatever the current directory is.
-    const std::wstring joined = JoinPath(buffer, kWorkFolderName);
-    const std::wstring suffix = std::wstring(L"\\") + kWorkFolderName;
-    const bool complete =
-        joined.size() >= suffix.size() && joined.compare(joined.size() - suffix.size(), suffix.size(), suffix) == 0;
-    return complete ? joined : fallback;
+    // land relative to whatever the current directory is. Only the append's
+    // own answer tells: a value that itself ends in the folder name looks
+    // complete whether or not anything was appended.
+    return TryJoinPath(buffer, kWorkFolderName).value_or(fallback);
 }
 
 std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,
@@ -70,9 +68,9 @@ std::wstring ExecutableDirectory() {
 std::wstring PrepareWorkDirectory() {
     wchar_t buffer[MAX_PATH] = {};
     const DWORD count = GetEnvironmentVariableW(kDataRootVariable, buffer, MAX_PATH);
-    const std::wstring workDirectory = WorkDirectoryFor(count, buffer);
-    CreateWorkDirectory(workDirectory);
-    return workDirectory;
+    // Where the downloads go: the fixed folder, or a fresh one when the fixed
+    // name is held by someone else.
+    return CreateWorkDirectory(WorkDirectoryFor(count, buffer)).path;
 }
 
 std::wstring ResolveClientDirectory() {

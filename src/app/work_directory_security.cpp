@@ -1,94 +1,260 @@
 #include "app/work_directory_security.h"
 
 #include <aclapi.h>
+#include <ntsecapi.h>
 #include <sddl.h>
 
 #include "util/scoped.h"
 
 namespace repair {
+namespace {
 
-WorkDirectoryState SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
-                                       DirectorySecurityShell& shell) {
-    const DWORD created = shell.CreateSecured(path, descriptor);
-    if (created == ERROR_SUCCESS) {
-        return WorkDirectoryState::kCreatedSecured;
-    }
-    if (created != ERROR_ALREADY_EXISTS) {
-        return WorkDirectoryState::kLeftAsIs;
-    }
+// The service SID of TrustedInstaller, which owns what Windows itself installs.
+constexpr wchar_t kTrustedInstallerSid[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+constexpr wchar_t kMovedAsideInfix[] = L"-moved-";
 
-    // Anyone may have made the folder before the first run, and may own it.
-    const ExistingEntry entry = shell.OpenExisting(path);
-    if (!entry.opened) {
-        return WorkDirectoryState::kLeftAsIs;
-    }
-    if (entry.isReparsePoint) {
-        // A link would send the downloads, and the new DACL, wherever it
-        // points: replace the link itself with a folder of our own.
-        shell.CloseOpened();
-        if (shell.RemoveLink(path) && shell.CreateSecured(path, descriptor) == ERROR_SUCCESS) {
-            return WorkDirectoryState::kReplacedLink;
+bool SameSid(const SidBytes& sid, PSID other) {
+    return !sid.empty() && other != nullptr && IsValidSid(const_cast<BYTE*>(sid.data())) != FALSE &&
+           EqualSid(const_cast<BYTE*>(sid.data()), other) != FALSE;
+}
+
+bool IsWellKnown(const SidBytes& sid, WELL_KNOWN_SID_TYPE type) {
+    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(buffer);
+    return CreateWellKnownSid(type, nullptr, buffer, &size) != FALSE && SameSid(sid, buffer);
+}
+
+// Keeps the ownership privileges enabled from the first time they are needed
+// until the work folder is settled, and never longer.
+class OwnershipPrivileges {
+public:
+    explicit OwnershipPrivileges(DirectorySecurityShell& shell) : shell_(shell) {}
+    ~OwnershipPrivileges() {
+        if (enabled_) {
+            shell_.SetOwnershipPrivileges(false);
         }
-        return WorkDirectoryState::kLeftAsIs;
     }
-    if (!entry.isDirectory) {
+    OwnershipPrivileges(const OwnershipPrivileges&) = delete;
+    OwnershipPrivileges& operator=(const OwnershipPrivileges&) = delete;
+
+    void Enable() {
+        if (!enabled_) {
+            shell_.SetOwnershipPrivileges(true);
+            enabled_ = true;
+        }
+    }
+
+private:
+    DirectorySecurityShell& shell_;
+    bool enabled_ = false;
+};
+
+enum class Existing { kAdopted, kMovedAside, kUnusable };
+
+// Adopts what a trusted owner prepared; anything else (another user's
+// folder, a link, a file) is moved out of the way, never used.
+Existing Settle(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor, DirectorySecurityShell& shell,
+                OwnershipPrivileges& privileges) {
+    privileges.Enable();
+    const ExistingEntry entry = shell.OpenExisting(path);
+    if (entry.opened && entry.isDirectory && !entry.isReparsePoint &&
+        IsTrustedOwner(entry.owner, shell.ProcessUser())) {
+        const DWORD applied = shell.ApplyToOpened(descriptor);
         shell.CloseOpened();
-        return WorkDirectoryState::kLeftAsIs;
+        return applied == ERROR_SUCCESS ? Existing::kAdopted : Existing::kUnusable;
     }
-    const DWORD applied = shell.ApplyToOpened(descriptor);
-    shell.CloseOpened();
-    return applied == ERROR_SUCCESS ? WorkDirectoryState::kSecuredExisting : WorkDirectoryState::kLeftAsIs;
+    if (entry.opened) {
+        shell.CloseOpened();
+    }
+    return shell.MoveAside(path, path + kMovedAsideInfix + shell.RandomHex()) ? Existing::kMovedAside
+                                                                              : Existing::kUnusable;
+}
+
+}  // namespace
+
+bool IsTrustedOwner(const SidBytes& owner, const SidBytes& processUser) {
+    if (owner.empty()) {
+        return false;
+    }
+    if (IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid) ||
+        (!processUser.empty() && SameSid(owner, const_cast<BYTE*>(processUser.data())))) {
+        return true;
+    }
+    ScopedLocalMemory trustedInstaller;
+    return ConvertStringSidToSidW(kTrustedInstallerSid, reinterpret_cast<PSID*>(trustedInstaller.receive())) != FALSE &&
+           SameSid(owner, trustedInstaller.get());
+}
+
+WorkDirectoryChoice SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
+                                        DirectorySecurityShell& shell) {
+    OwnershipPrivileges privileges(shell);
+    bool movedAside = false;
+    for (int attempt = 0; attempt < kWorkDirectoryTries; ++attempt) {
+        // Made with its descriptor in one call: there is no moment at which
+        // the folder exists with the permissions it would inherit.
+        const DWORD created = shell.CreateSecured(path, descriptor);
+        if (created == ERROR_SUCCESS) {
+            return {movedAside ? WorkDirectoryState::kReplaced : WorkDirectoryState::kCreatedSecured, path};
+        }
+        if (created != ERROR_ALREADY_EXISTS) {
+            // No folder can be made beside it either (ProgramData missing,
+            // disk full): the downloads will fail and say so.
+            return {WorkDirectoryState::kLeftAsIs, path};
+        }
+        const Existing existing = Settle(path, descriptor, shell, privileges);
+        if (existing == Existing::kAdopted) {
+            return {WorkDirectoryState::kSecuredExisting, path};
+        }
+        if (existing == Existing::kUnusable) {
+            break;
+        }
+        // Moved aside; if someone takes the name again before we do, the
+        // newcomer is looked at the same way.
+        movedAside = true;
+    }
+    // The fixed name cannot be had: a folder whose name nobody could have
+    // guessed in time to prepare it.
+    std::wstring fresh;
+    for (int attempt = 0; attempt < kWorkDirectoryTries; ++attempt) {
+        fresh = path + L"-" + shell.RandomHex();
+        if (shell.CreateSecured(fresh, descriptor) == ERROR_SUCCESS) {
+            return {WorkDirectoryState::kFallback, fresh};
+        }
+    }
+    // Never the folder someone else controls: a path that does not exist
+    // makes the downloads fail instead.
+    return {WorkDirectoryState::kLeftAsIs, fresh};
 }
 
 namespace {
 
-// Lets an administrator take over a folder whose owner shut it out. Best
-// effort: without the privileges the attempt simply fails later.
-void EnableOwnershipPrivileges() {
-    ScopedHandle token;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive()) == FALSE) {
-        return;
-    }
-    for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
-        TOKEN_PRIVILEGES privileges = {};
-        privileges.PrivilegeCount = 1;
-        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) != FALSE) {
-            AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-        }
-    }
-}
-
 class Win32DirectorySecurity final : public DirectorySecurityShell {
 public:
+    explicit Win32DirectorySecurity(PSECURITY_DESCRIPTOR descriptor) : descriptor_(descriptor) {}
+
     DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor) override {
         SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
         return CreateDirectoryW(path.c_str(), &attributes) != FALSE ? ERROR_SUCCESS : GetLastError();
     }
 
     ExistingEntry OpenExisting(const std::wstring& path) override {
-        EnableOwnershipPrivileges();
         ExistingEntry entry;
-        const HANDLE handle =
-            CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            return entry;
+        // Without read access to its descriptor (its owner shut us out) the
+        // entry can still be taken over, but its owner stays unknown.
+        opened_.reset(Open(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER));
+        const bool canRead = static_cast<bool>(opened_);
+        if (!canRead) {
+            opened_.reset(Open(path, WRITE_DAC | WRITE_OWNER));
         }
-        opened_.reset(handle);
         BY_HANDLE_FILE_INFORMATION info = {};
-        if (GetFileInformationByHandle(opened_.get(), &info) == FALSE) {
+        if (!opened_ || GetFileInformationByHandle(opened_.get(), &info) == FALSE) {
             opened_.reset();
             return entry;
         }
         entry.opened = true;
         entry.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.isReparsePoint = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (canRead) {
+            entry.owner = OwnerOf(opened_.get());
+        }
         return entry;
     }
 
-    DWORD ApplyToOpened(PSECURITY_DESCRIPTOR descriptor) override {
+    DWORD ApplyToOpened(PSECURITY_DESCRIPTOR descriptor) override { return Apply(opened_.get(), descriptor); }
+
+    void CloseOpened() override { opened_.reset(); }
+
+    bool MoveAside(const std::wstring& path, const std::wstring& newPath) override {
+        // MoveFileExW renames a link itself, never its target.
+        if (MoveFileExW(path.c_str(), newPath.c_str(), 0) != FALSE) {
+            return true;
+        }
+        if (GetLastError() != ERROR_ACCESS_DENIED) {
+            return false;  // held open without delete sharing, for one
+        }
+        {
+            const ScopedHandle entry(Open(path, WRITE_DAC | WRITE_OWNER));
+            if (!entry || Apply(entry.get(), descriptor_) != ERROR_SUCCESS) {
+                return false;
+            }
+        }
+        return MoveFileExW(path.c_str(), newPath.c_str(), 0) != FALSE;
+    }
+
+    SidBytes ProcessUser() override {
+        ScopedHandle token;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()) == FALSE) {
+            return {};
+        }
+        BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+        DWORD size = 0;
+        if (GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size) == FALSE) {
+            return {};
+        }
+        return CopySid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    }
+
+    std::wstring RandomHex() override {
+        unsigned char bytes[8] = {};
+        if (RtlGenRandom(bytes, sizeof(bytes)) == FALSE) {
+            // Still unique on this machine, if not unpredictable.
+            const ULONGLONG fallback = GetTickCount64() ^ (static_cast<ULONGLONG>(GetCurrentProcessId()) << 32);
+            for (unsigned i = 0; i < sizeof(bytes); ++i) {
+                bytes[i] = static_cast<unsigned char>(fallback >> (8 * i));
+            }
+        }
+        static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+        std::wstring hex;
+        for (const unsigned char byte : bytes) {
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 0x0F];
+        }
+        return hex;
+    }
+
+    void SetOwnershipPrivileges(bool enabled) override {
+        ScopedHandle token;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive()) == FALSE) {
+            return;
+        }
+        for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
+            TOKEN_PRIVILEGES privileges = {};
+            privileges.PrivilegeCount = 1;
+            privileges.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+            if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) != FALSE) {
+                AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+            }
+        }
+    }
+
+private:
+    static HANDLE Open(const std::wstring& path, DWORD access) {
+        const HANDLE handle =
+            CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    }
+
+    static SidBytes CopySid(PSID sid) {
+        if (sid == nullptr || IsValidSid(sid) == FALSE) {
+            return {};
+        }
+        const BYTE* bytes = static_cast<const BYTE*>(sid);
+        return SidBytes(bytes, bytes + GetLengthSid(sid));
+    }
+
+    static SidBytes OwnerOf(HANDLE entry) {
+        PSID owner = nullptr;
+        ScopedLocalMemory descriptor;
+        if (GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive())) != ERROR_SUCCESS) {
+            return {};
+        }
+        return CopySid(owner);
+    }
+
+    // By handle, so the entry checked is the one that is changed.
+    static DWORD Apply(HANDLE entry, PSECURITY_DESCRIPTOR descriptor) {
         PSID owner = nullptr;
         PACL dacl = nullptr;
         BOOL defaulted = FALSE, present = FALSE;
@@ -96,33 +262,32 @@ public:
             GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) == FALSE) {
             return GetLastError();
         }
-        // By handle, so the entry checked above is the one that is changed.
         return SetSecurityInfo(
-            opened_.get(), SE_FILE_OBJECT,
+            entry, SE_FILE_OBJECT,
             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, owner,
             nullptr, dacl, nullptr);
     }
 
-    void CloseOpened() override { opened_.reset(); }
-
-    bool RemoveLink(const std::wstring& path) override { return RemoveDirectoryW(path.c_str()) != FALSE; }
-
-private:
+    PSECURITY_DESCRIPTOR descriptor_;
     ScopedHandle opened_;
 };
 
 }  // namespace
 
-WorkDirectoryState CreateWorkDirectory(const std::wstring& path) {
+std::unique_ptr<DirectorySecurityShell> Win32DirectorySecurityShell(PSECURITY_DESCRIPTOR descriptor) {
+    return std::make_unique<Win32DirectorySecurity>(descriptor);
+}
+
+WorkDirectoryChoice CreateWorkDirectory(const std::wstring& path) {
     ScopedLocalMemory descriptor;
     if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
             kWorkDirectorySddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()),
             nullptr) == FALSE) {
         CreateDirectoryW(path.c_str(), nullptr);
-        return WorkDirectoryState::kLeftAsIs;
+        return {WorkDirectoryState::kLeftAsIs, path};
     }
-    Win32DirectorySecurity shell;
-    return SecureWorkDirectory(path, descriptor.get(), shell);
+    const auto shell = Win32DirectorySecurityShell(descriptor.get());
+    return SecureWorkDirectory(path, descriptor.get(), *shell);
 }
 
 }  // namespace repair

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace repair {
 
@@ -11,40 +13,68 @@ namespace repair {
 // Standard users can then neither plant nor swap a download before it runs.
 inline constexpr wchar_t kWorkDirectorySddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
+// How often a work folder name taken away under us is looked at again before
+// a folder of an unpredictable name is used instead.
+inline constexpr int kWorkDirectoryTries = 3;
+
+using SidBytes = std::vector<BYTE>;
+
 // What an existing entry at the work directory's path turned out to be.
 struct ExistingEntry {
     bool opened = false;
     bool isDirectory = false;
     bool isReparsePoint = false;
+    SidBytes owner;
 };
+
+// Whether a folder with this owner can only have been prepared by the system
+// or an administrator: Administrators, SYSTEM, TrustedInstaller, or the
+// account this elevated program runs as.
+bool IsTrustedOwner(const SidBytes& owner, const SidBytes& processUser);
 
 // The file-system calls behind securing the work directory; faked in tests,
 // since Wine neither stores nor enforces security descriptors.
 class DirectorySecurityShell {
 public:
     virtual ~DirectorySecurityShell() = default;
-    // CreateDirectoryW with the descriptor: ERROR_SUCCESS or the error code.
+    // CreateDirectoryW with the descriptor in the same call: ERROR_SUCCESS or the error code.
     virtual DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor) = 0;
-    // Opens the entry itself (not what a link points to) for changing its owner and DACL.
+    // Opens the entry itself (not what a link points to) and reads its owner.
     virtual ExistingEntry OpenExisting(const std::wstring& path) = 0;
     // Applies the descriptor's owner and protected DACL to the opened entry.
     virtual DWORD ApplyToOpened(PSECURITY_DESCRIPTOR descriptor) = 0;
     virtual void CloseOpened() = 0;
-    // Removes a directory link (junction or symbolic link), not its target.
-    virtual bool RemoveLink(const std::wstring& path) = 0;
+    // Renames the entry (a link itself, not its target) to another name in
+    // the same folder, taking it over first if need be.
+    virtual bool MoveAside(const std::wstring& path, const std::wstring& newPath) = 0;
+    virtual SidBytes ProcessUser() = 0;
+    // Hex digits no other user can predict.
+    virtual std::wstring RandomHex() = 0;
+    // SeTakeOwnership and SeRestore, enabled only while they are needed: the
+    // installer and the repair tool inherit this token.
+    virtual void SetOwnershipPrivileges(bool enabled) = 0;
 };
 
 enum class WorkDirectoryState {
     kCreatedSecured,   // made now, with the descriptor
-    kSecuredExisting,  // was there; owner and DACL replaced
-    kReplacedLink,     // a link stood there; removed and made anew
-    kLeftAsIs,         // could not be secured; the downloads decide
+    kSecuredExisting,  // was there, prepared by a trusted owner; DACL replaced
+    kReplaced,         // someone else's folder or a link stood there; moved aside, made anew
+    kFallback,         // the name could not be had: a fresh folder of an unpredictable name
+    kLeftAsIs,         // nothing could be made; the downloads decide
 };
 
-WorkDirectoryState SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
-                                       DirectorySecurityShell& shell);
+struct WorkDirectoryChoice {
+    WorkDirectoryState state;
+    std::wstring path;  // where the downloads go
+};
+
+WorkDirectoryChoice SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
+                                        DirectorySecurityShell& shell);
+
+// The real file system's calls; the descriptor is what a take-over applies.
+std::unique_ptr<DirectorySecurityShell> Win32DirectorySecurityShell(PSECURITY_DESCRIPTOR descriptor);
 
 // Creates or secures the work directory with the real file system.
-WorkDirectoryState CreateWorkDirectory(const std::wstring& path);
+WorkDirectoryChoice CreateWorkDirectory(const std::wstring& path);
 
 }  // namespace repair

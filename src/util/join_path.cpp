@@ -5,6 +5,16 @@
 
 namespace repair {
 
+std::optional<std::wstring> TryJoinPath(const std::wstring& directory, const std::wstring& relative) {
+    wchar_t buffer[MAX_PATH] = {};
+    lstrcpynW(buffer, directory.c_str(), MAX_PATH);
+    const bool joined = PathAppendW(buffer, relative.c_str()) != FALSE;
+    if (!joined) {
+        return std::nullopt;
+    }
+    return std::wstring(buffer);
+}
+
 std::wstring JoinPath(const std::wstring& directory, const std::wstring& relative) {
     wchar_t buffer[MAX_PATH] = {};
     lstrcpynW(buffer, directory.c_str(), MAX_PATH);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace repair {
@@ -8,5 +9,8 @@ namespace repair {
 // MAX_PATH. Never fails: a join that does not fit leaves whatever the append
 // left in the buffer, at most 259 characters.
 std::wstring JoinPath(const std::wstring& directory, const std::wstring& relative);
+
+// The same join, or nothing when PathAppendW reports that it failed.
+std::optional<std::wstring> TryJoinPath(const std::wstring& directory, const std::wstring& relative);
 
 }  // namespace repair

@@ -92,6 +92,10 @@ TEST(WorkDirectory, AValueThatLeavesNoRoomForTheFolderFallsBackToo) {
     EXPECT_EQ(WorkDirectoryFor(259, longest), L"C:\\ProgramData\\VandrelRepair");
     const std::wstring roomy = L"D:\\" + std::wstring(200, L'p');
     EXPECT_EQ(WorkDirectoryFor(203, roomy), roomy + L"\\VandrelRepair");
+    // A value that already ends in the folder name looks joined when the
+    // append failed; only the append's own answer tells.
+    const std::wstring lookalike = L"D:\\" + std::wstring(242, L'p') + L"\\VandrelRepair";
+    EXPECT_EQ(WorkDirectoryFor(static_cast<DWORD>(lookalike.size()), lookalike), L"C:\\ProgramData\\VandrelRepair");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <string>
 #include <vector>
 
 namespace repair {
@@ -76,103 +77,202 @@ TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsMayWriteAndAllIsInherit
     }
 }
 
+SidBytes SidOf(WELL_KNOWN_SID_TYPE type) {
+    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(buffer);
+    CreateWellKnownSid(type, nullptr, buffer, &size);
+    return SidBytes(buffer, buffer + size);
+}
+
+SidBytes SidOf(const wchar_t* text) {
+    PSID sid = nullptr;
+    ConvertStringSidToSidW(text, &sid);
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    SidBytes out(bytes, bytes + GetLengthSid(sid));
+    LocalFree(sid);
+    return out;
+}
+
+const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
+const SidBytes kSelf = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-500");
+const SidBytes kOtherUser = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-1001");
+
+TEST(IsTrustedOwner, OnlyTheSystemAdministratorsAndThisAccountArePreparers) {
+    EXPECT_TRUE(IsTrustedOwner(kAdministrators, kSelf));
+    EXPECT_TRUE(IsTrustedOwner(SidOf(WinLocalSystemSid), kSelf));
+    EXPECT_TRUE(IsTrustedOwner(SidOf(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"), kSelf))
+        << "TrustedInstaller";
+    EXPECT_TRUE(IsTrustedOwner(kSelf, kSelf));
+    EXPECT_FALSE(IsTrustedOwner(kOtherUser, kSelf));
+    EXPECT_FALSE(IsTrustedOwner(SidOf(WinBuiltinUsersSid), kSelf));
+    EXPECT_FALSE(IsTrustedOwner(SidOf(WinWorldSid), kSelf)) << "Everyone";
+    EXPECT_FALSE(IsTrustedOwner({}, kSelf)) << "an owner that could not be read";
+    EXPECT_FALSE(IsTrustedOwner(kOtherUser, {}));
+}
+
 // Records the calls and answers as told.
 class FakeShell final : public DirectorySecurityShell {
 public:
     std::vector<DWORD> createResults{ERROR_SUCCESS};
-    ExistingEntry existing;
+    std::vector<ExistingEntry> existing{ExistingEntry{true, true, false, kAdministrators}};
     DWORD applyResult = ERROR_SUCCESS;
-    bool removeResult = true;
+    bool moveResult = true;
+    int randoms = 0;
     std::vector<std::wstring> calls;
 
     DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor) override {
         calls.push_back(L"create " + path + (descriptor ? L" secured" : L""));
-        const DWORD result = createResults.front();
-        if (createResults.size() > 1) {
-            createResults.erase(createResults.begin());
-        }
-        return result;
+        return Next(createResults);
     }
     ExistingEntry OpenExisting(const std::wstring& path) override {
         calls.push_back(L"open " + path);
-        return existing;
+        return Next(existing);
     }
     DWORD ApplyToOpened(PSECURITY_DESCRIPTOR) override {
         calls.push_back(L"apply");
         return applyResult;
     }
     void CloseOpened() override { calls.push_back(L"close"); }
-    bool RemoveLink(const std::wstring& path) override {
-        calls.push_back(L"unlink " + path);
-        return removeResult;
+    bool MoveAside(const std::wstring& path, const std::wstring& newPath) override {
+        calls.push_back(L"move " + path + L" -> " + newPath);
+        return moveResult;
+    }
+    SidBytes ProcessUser() override { return kSelf; }
+    std::wstring RandomHex() override { return L"r" + std::to_wstring(++randoms); }
+    void SetOwnershipPrivileges(bool enabled) override {
+        calls.push_back(enabled ? L"privileges on" : L"privileges off");
+    }
+
+private:
+    template <typename T>
+    static T Next(std::vector<T>& answers) {
+        const T answer = answers.front();
+        if (answers.size() > 1) {
+            answers.erase(answers.begin());
+        }
+        return answer;
     }
 };
 
 using Calls = std::vector<std::wstring>;
 const std::wstring kPath = L"C:\\ProgramData\\VandrelRepair";
+const std::wstring kCreate = L"create " + kPath + L" secured";
+const std::wstring kOpen = L"open " + kPath;
 
-TEST(SecureWorkDirectory, ANewFolderIsCreatedWithTheDescriptor) {
+struct Choice {
+    WorkDirectoryState state;
+    std::wstring path;
+};
+
+Choice Secure(FakeShell& shell) {
     Descriptor descriptor;
-    FakeShell shell;
-    EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kCreatedSecured);
-    EXPECT_EQ(shell.calls, Calls{L"create " + kPath + L" secured"});
+    const WorkDirectoryChoice choice = SecureWorkDirectory(kPath, descriptor.get(), shell);
+    return {choice.state, choice.path};
 }
 
-TEST(SecureWorkDirectory, AnExistingFolderGetsOwnerAndDaclReplaced) {
-    Descriptor descriptor;
+TEST(SecureWorkDirectory, ANewFolderIsCreatedWithTheDescriptorInTheSameCall) {
     FakeShell shell;
-    shell.createResults = {ERROR_ALREADY_EXISTS};
-    shell.existing = {true, true, false};
-    EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kSecuredExisting);
-    EXPECT_EQ(shell.calls, (Calls{L"create " + kPath + L" secured", L"open " + kPath, L"apply", L"close"}));
+    const Choice choice = Secure(shell);
+    EXPECT_EQ(choice.state, WorkDirectoryState::kCreatedSecured);
+    EXPECT_EQ(choice.path, kPath);
+    EXPECT_EQ(shell.calls, Calls{kCreate}) << "no privileges needed, none enabled";
 }
 
-TEST(SecureWorkDirectory, ALinkIsReplacedByAFolderOfOurOwnNeverSecuredThrough) {
-    Descriptor descriptor;
-    FakeShell shell;
-    shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
-    shell.existing = {true, true, true};
-    EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kReplacedLink);
-    EXPECT_EQ(shell.calls, (Calls{L"create " + kPath + L" secured", L"open " + kPath, L"close", L"unlink " + kPath,
-                                  L"create " + kPath + L" secured"}));
+TEST(SecureWorkDirectory, AFolderATrustedOwnerPreparedIsAdoptedAndSecured) {
+    for (const SidBytes& owner : {kAdministrators, kSelf, SidOf(WinLocalSystemSid)}) {
+        FakeShell shell;
+        shell.createResults = {ERROR_ALREADY_EXISTS};
+        shell.existing = {{true, true, false, owner}};
+        const Choice choice = Secure(shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kSecuredExisting);
+        EXPECT_EQ(choice.path, kPath);
+        EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"apply", L"close", L"privileges off"}));
+    }
 }
 
-TEST(SecureWorkDirectory, WhatCannotBeSecuredIsLeftForTheDownloadsToDecide) {
-    Descriptor descriptor;
+TEST(SecureWorkDirectory, AnotherUsersFolderALinkOrAFileIsMovedAsideAndReplaced) {
+    const ExistingEntry entries[] = {
+        {true, true, false, kOtherUser},      // a standard user made it first
+        {true, true, false, {}},              // its owner shut us out of reading it
+        {true, true, true, kAdministrators},  // a link, whoever owns it
+        {true, false, false, kAdministrators},
+    };
+    for (const ExistingEntry& entry : entries) {
+        FakeShell shell;
+        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
+        shell.existing = {entry};
+        const Choice choice = Secure(shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kReplaced);
+        EXPECT_EQ(choice.path, kPath);
+        EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"close",
+                                      L"move " + kPath + L" -> " + kPath + L"-moved-r1", kCreate, L"privileges off"}))
+            << "never secured through, never used";
+    }
+}
+
+TEST(SecureWorkDirectory, ANameTakenAgainIsCheckedAgainThenAnUnpredictableFolderIsUsed) {
+    FakeShell shell;
+    shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_ALREADY_EXISTS, ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
+    shell.existing = {{true, true, false, kOtherUser}};
+    const Choice choice = Secure(shell);
+    EXPECT_EQ(choice.state, WorkDirectoryState::kFallback);
+    EXPECT_EQ(choice.path, kPath + L"-r4");
+    const Calls expected = {kCreate,
+                            L"privileges on",
+                            kOpen,
+                            L"close",
+                            L"move " + kPath + L" -> " + kPath + L"-moved-r1",
+                            kCreate,
+                            kOpen,
+                            L"close",
+                            L"move " + kPath + L" -> " + kPath + L"-moved-r2",
+                            kCreate,
+                            kOpen,
+                            L"close",
+                            L"move " + kPath + L" -> " + kPath + L"-moved-r3",
+                            L"create " + kPath + L"-r4 secured",
+                            L"privileges off"};
+    EXPECT_EQ(shell.calls, expected);
+
+    // The newcomer a trusted owner made in between is adopted.
+    FakeShell adopted;
+    adopted.createResults = {ERROR_ALREADY_EXISTS};
+    adopted.existing = {{true, true, false, kOtherUser}, {true, true, false, kAdministrators}};
+    EXPECT_EQ(Secure(adopted).state, WorkDirectoryState::kSecuredExisting);
+}
+
+TEST(SecureWorkDirectory, WhatCannotBeMovedAsideOrSecuredLeadsToAFreshFolder) {
     {
-        FakeShell shell;  // e.g. the parent is missing
-        shell.createResults = {ERROR_PATH_NOT_FOUND};
-        EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kLeftAsIs);
-        EXPECT_EQ(shell.calls.size(), 1u);
+        FakeShell shell;  // held open without delete sharing
+        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
+        shell.existing = {{true, true, false, kOtherUser}};
+        shell.moveResult = false;
+        const Choice choice = Secure(shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kFallback);
+        EXPECT_EQ(choice.path, kPath + L"-r2");
+        EXPECT_EQ(shell.calls.back(), L"privileges off");
     }
     {
-        FakeShell shell;  // cannot be opened for a change of owner
-        shell.createResults = {ERROR_ALREADY_EXISTS};
-        EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kLeftAsIs);
-        EXPECT_EQ(shell.calls.back(), L"open " + kPath);
-    }
-    {
-        FakeShell shell;  // the change is refused
-        shell.createResults = {ERROR_ALREADY_EXISTS};
-        shell.existing = {true, true, false};
+        FakeShell shell;  // a trusted owner's folder that refuses the new DACL
+        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
         shell.applyResult = ERROR_ACCESS_DENIED;
-        EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kLeftAsIs);
-        EXPECT_EQ(shell.calls.back(), L"close");
+        EXPECT_EQ(Secure(shell).state, WorkDirectoryState::kFallback);
     }
     {
-        FakeShell shell;  // a file of that name: nothing is changed
-        shell.createResults = {ERROR_ALREADY_EXISTS};
-        shell.existing = {true, false, false};
-        EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kLeftAsIs);
-        EXPECT_EQ(shell.calls, (Calls{L"create " + kPath + L" secured", L"open " + kPath, L"close"}));
+        FakeShell shell;  // nothing can be made at all: never the folder someone else holds
+        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_DISK_FULL};
+        shell.existing = {{true, true, false, kOtherUser}};
+        shell.moveResult = false;
+        const Choice choice = Secure(shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kLeftAsIs);
+        EXPECT_NE(choice.path, kPath);
     }
     {
-        FakeShell shell;  // a link that cannot be removed
-        shell.createResults = {ERROR_ALREADY_EXISTS};
-        shell.existing = {true, true, true};
-        shell.removeResult = false;
-        EXPECT_EQ(SecureWorkDirectory(kPath, descriptor.get(), shell), WorkDirectoryState::kLeftAsIs);
-        EXPECT_EQ(shell.calls.back(), L"unlink " + kPath);
+        FakeShell shell;  // no ProgramData to create it in
+        shell.createResults = {ERROR_PATH_NOT_FOUND};
+        const Choice choice = Secure(shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kLeftAsIs);
+        EXPECT_EQ(shell.calls, Calls{kCreate});
     }
 }
 

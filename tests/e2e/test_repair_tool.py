@@ -47,6 +47,21 @@ class RepairToolTest(ToolScenarioTest):
                 os.remove(record)
         self.assertEqual(server.requests, [TOOL_PATH] * 3)
 
+    def test_a_work_folder_left_by_an_earlier_run_is_used_again_at_its_fixed_paths(self):
+        server = self.serve_tool()
+        data = os.path.dirname(self.scenario.work_dir)
+        for run in (1, 2):
+            with self.subTest(run=run):
+                record = self.scenario.expect_standin(TOOL_X86, 0)
+                outcome = self.run_with_client("D:\\x")
+                self.assertEqual(outcome.exit_code, 0, outcome.log)
+                self.assertIsNotNone(read_record(record), "the tool ran from the fixed path")
+                os.remove(record)
+        self.assertEqual(sorted(os.listdir(data)), ["VandrelRepair"], "nothing moved aside, no other folder")
+        self.assertEqual(sorted(os.listdir(self.scenario.work_dir)), [TOOL_X86, TOOL_X86 + ".cfg"],
+                         "no partial download left behind")
+        self.assertEqual(server.requests, [TOOL_PATH] * 2)
+
     def test_tool_exiting_ffffffff_counts_as_not_started(self):
         self.serve_tool()
         record = self.scenario.expect_standin(TOOL_X86, 0xFFFFFFFF)
