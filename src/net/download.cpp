@@ -4,7 +4,6 @@
 #include <wininet.h>
 
 #include <memory>
-#include <vector>
 
 #include "net/download_callback.h"
 #include "net/transfer_state.h"
@@ -67,8 +66,9 @@ bool WatchTransfer(const std::shared_ptr<Transfer>& transfer, ProgressSink& sink
     return SUCCEEDED(transfer->result);
 }
 
-}  // namespace
-
+// The name a download is written under before it replaces the file at path:
+// a new, empty file of a unique name beside it, which takes the folder's
+// inherited security. Empty when none could be made.
 std::wstring CreatePartialFile(const std::wstring& path) {
     const std::wstring::size_type slash = path.find_last_of(L'\\');
     const std::wstring directory = slash == std::wstring::npos ? L"." : path.substr(0, slash);
@@ -78,6 +78,8 @@ std::wstring CreatePartialFile(const std::wstring& path) {
     }
     return name;
 }
+
+}  // namespace
 
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
                   ProgressSink& sink, DWORD stallMs) {

@@ -16,11 +16,6 @@ namespace repair {
 // can leave a connection open and silent for an hour.
 inline constexpr DWORD kDownloadStallMs = REPAIR_STALL_SECONDS * 1000u;
 
-// The name a download is written under before it replaces the file at path:
-// a new, empty file of a unique name beside it, which takes the folder's
-// inherited security. Empty when none could be made.
-std::wstring CreatePartialFile(const std::wstring& path);
-
 // Fetches url into path while the sink shows progress; the calling thread's
 // windows keep answering meanwhile. True when the transfer reported success,
 // its file could be put in place of whatever stood at path, and a file (not

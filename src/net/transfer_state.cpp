@@ -46,10 +46,17 @@ void TransferState::ReplayInto(ProgressSink& sink) {
         }
         updates.swap(pending_);
     }
+    // Only the newest text and the newest bar state of a batch are still
+    // true; drawing every one in between would only hold the window up.
+    const Update* lastStatus = nullptr;
+    const Update* lastProgress = nullptr;
     for (const Update& update : updates) {
-        if (update.isStatus) {
+        (update.isStatus ? lastStatus : lastProgress) = &update;
+    }
+    for (const Update& update : updates) {
+        if (&update == lastStatus) {
             sink.SetStatus(update.status, update.detail);
-        } else {
+        } else if (&update == lastProgress) {
             sink.SetProgress(update.percent, update.indeterminate);
         }
     }

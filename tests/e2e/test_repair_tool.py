@@ -167,25 +167,26 @@ class FieldHazardsTest(ToolScenarioTest):
         self.assertEqual(outcome.boxes, [])
         self.assertIsNotNone(read_record(record))
 
-    def test_an_earlier_copy_held_by_a_scanner_is_replaced_once_free(self):
+    def hold_earlier_copy(self, seconds):
+        """Serves the tool and leaves an earlier copy, which is no program, held
+        open without sharing; returns the record the new tool will write."""
         self.serve_tool()
         record = self.scenario.expect_standin(TOOL_X86, 0)
         earlier = os.path.join(self.scenario.work_dir, TOOL_X86)
         with open(earlier, "wb") as f:
             f.write(b"an earlier copy that is no program")
-        self.scenario.hold_file(earlier, 3)
+        self.scenario.hold_file(earlier, seconds)
+        return record
+
+    def test_an_earlier_copy_held_by_a_scanner_is_replaced_once_free(self):
+        record = self.hold_earlier_copy(3)
         outcome = self.run_with_client("D:\\x")
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertEqual(outcome.boxes, [])
         self.assertIsNotNone(read_record(record), "the new file ran")
 
     def test_an_earlier_copy_held_for_good_fails_like_a_download(self):
-        self.serve_tool()
-        record = self.scenario.expect_standin(TOOL_X86, 0)
-        earlier = os.path.join(self.scenario.work_dir, TOOL_X86)
-        with open(earlier, "wb") as f:
-            f.write(b"an earlier copy that is no program")
-        self.scenario.hold_file(earlier, 60)
+        record = self.hold_earlier_copy(60)
         outcome = self.run_with_client("D:\\x")
         self.assertEqual(outcome.exit_code, 2, outcome.log)
         self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])

@@ -35,14 +35,19 @@ TEST(TransferState, OnlyGrowingByteCountsKeepATransferAlive) {
     EXPECT_FALSE(state.StalledAt(9000, 3000)) << "a slow transfer that keeps delivering is never cut";
 }
 
-TEST(TransferState, UpdatesReachTheWindowInOrderUntilTheTransferIsGivenUp) {
+TEST(TransferState, TheNewestStateReachesTheWindowUntilTheTransferIsGivenUp) {
     TransferState state(0);
     DownloadCallback callback(L"S", L"D", state, &state);
     EXPECT_EQ(callback.OnProgress(0, 0, BINDSTATUS_BEGINDOWNLOADDATA, nullptr), S_OK);
-    EXPECT_EQ(callback.OnProgress(50, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
     LineSink sink;
     state.ReplayInto(sink);
-    EXPECT_EQ(sink.lines, (std::vector<std::wstring>{L"0 marquee", L"S|D", L"50", L"S|D 50%"}));
+    EXPECT_EQ(sink.lines, (std::vector<std::wstring>{L"0 marquee", L"S|D"}));
+
+    EXPECT_EQ(callback.OnProgress(30, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    EXPECT_EQ(callback.OnProgress(50, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    state.ReplayInto(sink);
+    EXPECT_EQ(sink.lines, (std::vector<std::wstring>{L"0 marquee", L"S|D", L"50", L"S|D 50%"}))
+        << "a batch shows its newest bar and lines, bar first";
     state.ReplayInto(sink);
     EXPECT_EQ(sink.lines.size(), 4u) << "each update is shown once";
 
