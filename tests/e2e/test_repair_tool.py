@@ -192,6 +192,7 @@ class FieldHazardsTest(ToolScenarioTest):
         self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])
         self.assertLess(outcome.seconds, 20)
         self.assertIsNone(read_record(record))
+        print(f"an earlier copy held for good: the message came {outcome.seconds:.1f} s after the start")
 
     def test_a_second_start_during_a_run_only_points_at_it(self):
         server = self.serve_tool(Payload(standin_bytes() + bytes(3 * 1024 * 1024), "slow", seconds=6))
@@ -203,6 +204,7 @@ class FieldHazardsTest(ToolScenarioTest):
         second = self.run_with_client("D:\\x")
         self.assertEqual(second.exit_code, 0, second.log)
         self.assertLess(second.seconds, 3, "returns at once")
+        print(f"a second start returned after {second.seconds:.2f} s (driver start included)")
         self.assertEqual(second.windows, [], "no window of its own")
         outcome = first.wait()
         self.assertEqual(outcome.exit_code, 0, outcome.log)

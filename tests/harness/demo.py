@@ -4,7 +4,6 @@ a stand-in repair tool, takes a screenshot mid-download, and says what happened.
 import os
 import subprocess
 import sys
-import threading
 import time
 
 from harness import wine
@@ -23,20 +22,16 @@ def main(out_dir):
     program = scenario.install_program("赤砂回廊")
     record = scenario.expect_standin(TOOL_X86, 0)
     client = "D:\\Games\\赤砂回廊"
-    log_path = os.path.join(scenario.records, "driver.txt")
     payload = Payload(standin_bytes() + bytes(6 * 1024 * 1024), "slow", seconds=6)
 
     print(f"serving {TOOL_X86} on http://127.0.0.1:{PORT} (6 MB, paced over 6 s)")
     print(f"running {program} --client-dir \"{client}\"")
-    result = {}
     with DownloadServer(PORT, {"/" + TOOL_X86: payload}) as server:
-        runner = threading.Thread(
-            target=lambda: result.update(outcome=scenario.run(quote(program) + " --client-dir " + quote(client))))
-        runner.start()
+        run = scenario.start(quote(program) + " --client-dir " + quote(client))
         taken = False
-        while runner.is_alive():
-            if not taken and os.path.exists(log_path):
-                with open(log_path, encoding="utf-8") as f:
+        while run.process.poll() is None:
+            if not taken and os.path.exists(run.out):
+                with open(run.out, encoding="utf-8") as f:
                     lines = [l for l in f.read().splitlines() if l.startswith("window") and l.endswith("%")]
                 percents = [int(l.rsplit(" ", 1)[-1][:-1]) for l in lines]
                 if percents and percents[-1] >= 30:
@@ -45,10 +40,9 @@ def main(out_dir):
                     subprocess.run(["convert", full, "-crop", "500x210+150+195", "+repage", shot], check=False)
                     taken = True
             time.sleep(0.1)
-        runner.join()
+        outcome = run.wait()
         requests = server.requests
 
-    outcome = result["outcome"]
     print(f"requests served: {requests}")
     for box in outcome.boxes:
         print(f"message box: {box.text}")
@@ -59,7 +53,7 @@ def main(out_dir):
         print(f"repair tool arguments: {seen[1][1:]}")
     print(f"screenshot: {shot if taken else 'not taken'}")
     scenario.close()
-    return 0 if outcome.exit_code == 0 else 1
+    return 0 if outcome.exit_code == 0 and taken else 1
 
 
 if __name__ == "__main__":
