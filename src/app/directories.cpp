@@ -5,6 +5,7 @@
 
 #include "util/constants.h"
 #include "app/work_directory_security.h"
+#include "net/download.h"
 #include "util/join_path.h"
 
 namespace repair {
@@ -70,7 +71,9 @@ std::wstring PrepareWorkDirectory() {
     const DWORD count = GetEnvironmentVariableW(kDataRootVariable, buffer, MAX_PATH);
     // Where the downloads go: the fixed folder, or a fresh one when the fixed
     // name is held by someone else.
-    return CreateWorkDirectory(WorkDirectoryFor(count, buffer)).path;
+    const std::wstring workDirectory = CreateWorkDirectory(WorkDirectoryFor(count, buffer)).path;
+    RemoveLeftoverPartials(workDirectory);
+    return workDirectory;
 }
 
 std::wstring ResolveClientDirectory() {

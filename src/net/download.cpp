@@ -17,6 +17,7 @@ namespace {
 // How often the waiting thread shows what arrived and looks at the clock.
 constexpr DWORD kWatchIntervalMs = 100;
 constexpr wchar_t kPartialPrefix[] = L"dl";
+constexpr wchar_t kPartialPattern[] = L"dl*.tmp";  // what GetTempFileNameW makes of the prefix
 
 // One transfer, shared with its thread, which may outlive the wait.
 struct Transfer {
@@ -80,6 +81,19 @@ std::wstring CreatePartialFile(const std::wstring& path) {
 }
 
 }  // namespace
+
+void RemoveLeftoverPartials(const std::wstring& directory) {
+    WIN32_FIND_DATAW data = {};
+    const ScopedFindHandle search(FindFirstFileW((directory + L"\\" + kPartialPattern).c_str(), &data));
+    if (!search) {
+        return;
+    }
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            DeleteFileW((directory + L"\\" + data.cFileName).c_str());
+        }
+    } while (FindNextFileW(search.get(), &data) != FALSE);
+}
 
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
                   ProgressSink& sink, DWORD stallMs) {

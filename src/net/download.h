@@ -24,4 +24,8 @@ inline constexpr DWORD kDownloadStallMs = REPAIR_STALL_SECONDS * 1000u;
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
                   ProgressSink& sink = WindowProgressSink(), DWORD stallMs = kDownloadStallMs);
 
+// Deletes the partial files that transfers given up by earlier runs left in
+// a download folder: the process that abandoned them ended before they did.
+void RemoveLeftoverPartials(const std::wstring& directory);
+
 }  // namespace repair

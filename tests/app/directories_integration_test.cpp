@@ -32,6 +32,14 @@ TEST(PrepareWorkDirectory, CreatesTheFolderUnderProgramDataAndToleratesAnExistin
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(PrepareWorkDirectory(), expected) << "second run";
+
+    // Partial files of transfers an earlier run gave up go; nothing else does.
+    WriteTextFile(expected + L"\\dl1A2B.tmp", "partial");
+    WriteTextFile(expected + L"\\Vandrel_Client_Repair_Tool_net8_x86.exe", "tool");
+    EXPECT_EQ(PrepareWorkDirectory(), expected);
+    EXPECT_EQ(GetFileAttributesW((expected + L"\\dl1A2B.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((expected + L"\\Vandrel_Client_Repair_Tool_net8_x86.exe").c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(PrepareWorkDirectory, FallsBackWhenProgramDataIsUnsetOrTooLong) {

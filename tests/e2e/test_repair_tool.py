@@ -153,6 +153,7 @@ class FieldHazardsTest(ToolScenarioTest):
         self.assertLess(shown_at - stalled_at, 15, "given up after about 3 s of silence")
         self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X86)),
                          "no partial file under the name that is run")
+        self.assertEqual(os.listdir(self.scenario.work_dir), [], "the partial file went too")
         self.assertEqual(outcome.responsiveness.hung, 0, outcome.log)
         self.assertEqual(outcome.responsiveness.unanswered, 0, outcome.log)
         print(f"stall to message {shown_at - stalled_at:.2f} s (includes the 64 KiB), "
