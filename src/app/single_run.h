@@ -22,12 +22,18 @@ public:
     virtual void Give() = 0;
 };
 
-// True when another run holds the guard. An elevated process takes the guard
-// and keeps it until it ends (a crash leaves it abandoned, which the next
-// start takes over). A process without administrator rights may neither
-// create a global object nor, once an administrator made it, open it: it
-// only looks, and a refusal means that a run is in progress.
-bool OtherRunInProgress(bool elevated, const wchar_t* name, RunGuardShell& shell);
+struct GuardNames {
+    const wchar_t* run;     // machine-wide, held by the elevated run
+    const wchar_t* prompt;  // this session's, held by a start waiting on the UAC prompt
+};
+
+// True when another run holds the guard. An elevated process takes the run
+// guard and keeps it until it ends (a crash leaves it abandoned, which the
+// next start takes over). A process without administrator rights may
+// neither create a global object nor, once an administrator made it, open
+// it: it only looks, and a refusal means that a run is in progress; then it
+// takes the prompt guard, which only another start at the UAC prompt holds.
+bool OtherRunInProgress(bool elevated, const GuardNames& names, RunGuardShell& run, RunGuardShell& prompt);
 
 // The guard of the real program, held for the rest of the process.
 bool OtherRunInProgress(bool elevated);

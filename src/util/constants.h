@@ -25,6 +25,7 @@ inline constexpr wchar_t kDefaultClientDirectory[] = L"C:\\Program Files\\Vandre
 // One run at a time on the machine: the work folder is shared by every user,
 // so the guard lives in the global namespace.
 inline constexpr wchar_t kRunGuardName[] = L"Global\\VandrelRepairBootstrapperRun";
+inline constexpr wchar_t kPromptGuardName[] = L"Local\\VandrelRepairBootstrapperPrompt";
 
 // Elevation.
 inline constexpr wchar_t kElevationVerb[] = L"runas";

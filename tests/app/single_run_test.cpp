@@ -32,30 +32,51 @@ public:
 struct GuardCase {
     const char* what;
     bool elevated;
-    GuardAnswer answer;
-    DWORD wait;
+    GuardAnswer run;
+    DWORD runWait;
+    GuardAnswer prompt;
+    DWORD promptWait;
     bool inProgress;
-    std::vector<std::wstring> calls;
+    std::vector<std::wstring> runCalls;
+    std::vector<std::wstring> promptCalls;
 };
 
-TEST(OtherRunInProgress, DecidesFromWhatTheGuardAnswers) {
+TEST(OtherRunInProgress, DecidesFromWhatTheGuardsAnswer) {
+    const GuardAnswer ok{true, 0};
+    const GuardAnswer missing{false, ERROR_FILE_NOT_FOUND};
+    const GuardAnswer denied{false, ERROR_ACCESS_DENIED};
+    const std::vector<std::wstring> take{L"create G", L"take"};
+    const std::vector<std::wstring> takePrompt{L"create P", L"take"};
     const GuardCase cases[] = {
-        {"first elevated run takes the guard", true, {true, 0}, WAIT_OBJECT_0, false, {L"create G", L"take"}},
-        {"a crashed run left it abandoned", true, {true, 0}, WAIT_ABANDONED, false, {L"create G", L"take"}},
-        {"another elevated run holds it", true, {true, 0}, WAIT_TIMEOUT, true, {L"create G", L"take"}},
-        {"made by an account we may not open", true, {false, ERROR_ACCESS_DENIED}, 0, true, {L"create G"}},
-        {"no guard to be had never locks out", true, {false, ERROR_INVALID_HANDLE}, 0, false, {L"create G"}},
-        {"standard start, no run", false, {false, ERROR_FILE_NOT_FOUND}, 0, false, {L"open G"}},
-        {"standard start, refused: a run is on", false, {false, ERROR_ACCESS_DENIED}, 0, true, {L"open G"}},
-        {"standard start, held elsewhere", false, {true, 0}, WAIT_TIMEOUT, true, {L"open G", L"take"}},
-        {"standard start, left over and free", false, {true, 0}, WAIT_OBJECT_0, false, {L"open G", L"take", L"give"}},
+        {"first elevated run takes the guard", true, ok, WAIT_OBJECT_0, ok, 0, false, take, {}},
+        {"a crashed run left it abandoned", true, ok, WAIT_ABANDONED, ok, 0, false, take, {}},
+        {"another elevated run holds it", true, ok, WAIT_TIMEOUT, ok, 0, true, take, {}},
+        {"made by an account we may not open", true, denied, 0, ok, 0, true, {L"create G"}, {}},
+        {"no guard to be had never locks out", true, {false, ERROR_INVALID_HANDLE}, 0, ok, 0, false, {L"create G"}, {}},
+        {"standard start, nothing on", false, missing, 0, ok, WAIT_OBJECT_0, false, {L"open G"}, takePrompt},
+        {"standard start, refused: a run is on", false, denied, 0, ok, 0, true, {L"open G"}, {}},
+        {"standard start, held elsewhere", false, ok, WAIT_TIMEOUT, ok, 0, true, {L"open G", L"take"}, {}},
+        {"standard start, left over and free",
+         false,
+         ok,
+         WAIT_OBJECT_0,
+         ok,
+         WAIT_OBJECT_0,
+         false,
+         {L"open G", L"take", L"give"},
+         takePrompt},
+        {"another start waits on the UAC prompt", false, missing, 0, ok, WAIT_TIMEOUT, true, {L"open G"}, takePrompt},
     };
     for (const GuardCase& c : cases) {
-        FakeGuard guard;
-        guard.answer = c.answer;
-        guard.wait = c.wait;
-        EXPECT_EQ(OtherRunInProgress(c.elevated, L"G", guard), c.inProgress) << c.what;
-        EXPECT_EQ(guard.calls, c.calls) << c.what << ": a standard start never creates the guard";
+        FakeGuard run;
+        run.answer = c.run;
+        run.wait = c.runWait;
+        FakeGuard prompt;
+        prompt.answer = c.prompt;
+        prompt.wait = c.promptWait;
+        EXPECT_EQ(OtherRunInProgress(c.elevated, GuardNames{L"G", L"P"}, run, prompt), c.inProgress) << c.what;
+        EXPECT_EQ(run.calls, c.runCalls) << c.what << ": a standard start never creates the run guard";
+        EXPECT_EQ(prompt.calls, c.promptCalls) << c.what;
     }
 }
 
