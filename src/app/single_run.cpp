@@ -29,10 +29,6 @@ private:
     ScopedHandle mutex_;
 };
 
-}  // namespace
-
-namespace {
-
 // Takes a guard this process may create; false when another process holds it.
 bool Claim(const wchar_t* name, RunGuardShell& shell) {
     const GuardAnswer created = shell.Create(name);

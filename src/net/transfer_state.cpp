@@ -29,36 +29,31 @@ bool TransferState::NoteProgress(ULONG progress, ULONGLONG now) {
 
 void TransferState::SetStatus(const std::wstring& status, const std::wstring& detail) {
     Exclusive hold(lock_);
-    pending_.push_back(Update{true, status, detail, 0, false});
+    lines_ = Lines{status, detail};
 }
 
 void TransferState::SetProgress(int percent, bool indeterminate) {
     Exclusive hold(lock_);
-    pending_.push_back(Update{false, {}, {}, percent, indeterminate});
+    bar_ = Bar{percent, indeterminate};
 }
 
 void TransferState::ReplayInto(ProgressSink& sink) {
-    std::vector<Update> updates;
+    std::optional<Lines> lines;
+    std::optional<Bar> bar;
     {
         Exclusive hold(lock_);
         if (abandoned_) {
             return;
         }
-        updates.swap(pending_);
+        lines.swap(lines_);
+        bar.swap(bar_);
     }
-    // Only the newest text and the newest bar state of a batch are still
-    // true; drawing every one in between would only hold the window up.
-    const Update* lastStatus = nullptr;
-    const Update* lastProgress = nullptr;
-    for (const Update& update : updates) {
-        (update.isStatus ? lastStatus : lastProgress) = &update;
+    // The bar before the lines, as the callback itself orders them.
+    if (bar) {
+        sink.SetProgress(bar->percent, bar->indeterminate);
     }
-    for (const Update& update : updates) {
-        if (&update == lastStatus) {
-            sink.SetStatus(update.status, update.detail);
-        } else if (&update == lastProgress) {
-            sink.SetProgress(update.percent, update.indeterminate);
-        }
+    if (lines) {
+        sink.SetStatus(lines->status, lines->detail);
     }
 }
 
@@ -70,7 +65,8 @@ bool TransferState::StalledAt(ULONGLONG now, DWORD stallMs) const {
 void TransferState::Abandon() {
     Exclusive hold(lock_);
     abandoned_ = true;
-    pending_.clear();
+    lines_.reset();
+    bar_.reset();
 }
 
 bool TransferState::Abandoned() const {

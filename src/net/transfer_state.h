@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "net/progress_sink.h"
 
@@ -31,16 +31,19 @@ public:
     bool Abandoned() const;
 
 private:
-    struct Update {
-        bool isStatus;
+    struct Lines {
         std::wstring status;
         std::wstring detail;
+    };
+    struct Bar {
         int percent;
         bool indeterminate;
     };
 
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
-    std::vector<Update> pending_;
+    // Only the newest of each is still true when the window thread looks.
+    std::optional<Lines> lines_;
+    std::optional<Bar> bar_;
     ULONGLONG lastData_;
     ULONG bytes_ = 0;
     bool abandoned_ = false;
