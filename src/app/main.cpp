@@ -6,9 +6,10 @@ namespace {
 
 // Before anything can load a DLL by name: search System32 only, never the
 // folder the program was started from, which a standard user may write to.
-// The DLLs that are not KnownDLLs are delay-loaded so this is already in
-// force when they load. Windows without the call (Vista, 7 without
-// KB2533623) at least lose the current directory from the search.
+// The DLLs that are not KnownDLLs are loaded by the program itself from
+// System32; this restriction also covers what they load in turn. Windows
+// without the call (Vista, 7 without KB2533623) at least lose the current
+// directory from the search.
 void RestrictDllSearch() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");

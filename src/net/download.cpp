@@ -10,6 +10,7 @@
 #include "util/busy_retry.h"
 #include "util/message_pump.h"
 #include "util/scoped.h"
+#include "util/system_library.h"
 
 namespace repair {
 namespace {
@@ -19,8 +20,11 @@ constexpr DWORD kWatchIntervalMs = 100;
 constexpr wchar_t kPartialPrefix[] = L"dl";
 constexpr wchar_t kPartialPattern[] = L"dl*.tmp";  // what GetTempFileNameW makes of the prefix
 
+using UrlDownloadFn = decltype(&::URLDownloadToFileW);
+
 // One transfer, shared with its thread, which may outlive the wait.
 struct Transfer {
+    UrlDownloadFn download = nullptr;
     std::wstring url;
     std::wstring partial;
     std::wstring status;
@@ -33,7 +37,7 @@ DWORD WINAPI RunTransfer(void* parameter) {
     const std::unique_ptr<std::shared_ptr<Transfer>> owner(static_cast<std::shared_ptr<Transfer>*>(parameter));
     Transfer& transfer = **owner;
     DownloadCallback callback(transfer.status, transfer.detail, transfer.state, &transfer.state);
-    transfer.result = URLDownloadToFileW(nullptr, transfer.url.c_str(), transfer.partial.c_str(), 0, &callback);
+    transfer.result = transfer.download(nullptr, transfer.url.c_str(), transfer.partial.c_str(), 0, &callback);
     if (transfer.state.Abandoned()) {
         // Nobody will look at this file again.
         DeleteFileW(transfer.partial.c_str());
@@ -98,10 +102,14 @@ void RemoveLeftoverPartials(const std::wstring& directory) {
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
                   ProgressSink& sink, DWORD stallMs) {
     // A copy cached by an earlier run must not stand in for the current file.
-    DeleteUrlCacheEntryW(url);
+    if (const auto deleteCacheEntry = REPAIR_SYSTEM_FUNCTION(kWininetDll, DeleteUrlCacheEntryW)) {
+        deleteCacheEntry(url);
+    }
     sink.SetStatus(status, detail);
     sink.SetProgress(0, false);
-    if (IsDirectory(GetFileAttributesW(path.c_str()))) {
+    // Resolved here, on this thread: the transfer's thread only calls it.
+    const UrlDownloadFn download = REPAIR_SYSTEM_FUNCTION(kUrlmonDll, URLDownloadToFileW);
+    if (download == nullptr || IsDirectory(GetFileAttributesW(path.c_str()))) {
         return false;
     }
 
@@ -110,6 +118,7 @@ bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstri
     // name that is run, and a copy of that name held open by a scanner or a
     // program that has just ended cannot make the transfer write nowhere.
     auto transfer = std::make_shared<Transfer>();
+    transfer->download = download;
     transfer->url = url;
     transfer->partial = CreatePartialFile(path);
     transfer->status = status;

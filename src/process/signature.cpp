@@ -4,6 +4,8 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include "util/system_library.h"
+
 namespace repair {
 namespace {
 
@@ -13,10 +15,12 @@ bool RevocationUnknown(LONG result) {
            result == static_cast<LONG>(CRYPT_E_NO_REVOCATION_CHECK);
 }
 
-// One WinVerifyTrust session: its state is closed again on every path.
+// One WinVerifyTrust session: its state is closed again on every path. A
+// file is never accepted when wintrust or crypt32 cannot be had.
 class TrustSession {
 public:
-    TrustSession(const std::wstring& path, bool checkRevocation) {
+    TrustSession(const std::wstring& path, bool checkRevocation)
+        : verify_(REPAIR_SYSTEM_FUNCTION(kWintrustDll, WinVerifyTrust)) {
         file_.cbStruct = sizeof(file_);
         file_.pcwszFilePath = path.c_str();
         data_.cbStruct = sizeof(data_);
@@ -26,11 +30,15 @@ public:
         data_.pFile = &file_;
         data_.dwStateAction = WTD_STATEACTION_VERIFY;
         data_.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | (checkRevocation ? 0 : WTD_REVOCATION_CHECK_NONE);
-        result_ = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+        if (verify_ != nullptr) {
+            result_ = verify_(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+        }
     }
     ~TrustSession() {
-        data_.dwStateAction = WTD_STATEACTION_CLOSE;
-        WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+        if (verify_ != nullptr) {
+            data_.dwStateAction = WTD_STATEACTION_CLOSE;
+            verify_(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+        }
     }
     TrustSession(const TrustSession&) = delete;
     TrustSession& operator=(const TrustSession&) = delete;
@@ -39,18 +47,26 @@ public:
 
     // The common name of the certificate that signed the file.
     std::wstring SignerName() const {
-        CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data_.hWVTStateData);
-        CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-        CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+        const auto providerData = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperProvDataFromStateData);
+        const auto signerOf = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperGetProvSignerFromChain);
+        const auto certificateOf = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperGetProvCertFromChain);
+        const auto nameOf = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertGetNameStringW);
+        if (!providerData || !signerOf || !certificateOf || !nameOf) {
+            return {};
+        }
+        CRYPT_PROVIDER_DATA* provider = providerData(data_.hWVTStateData);
+        CRYPT_PROVIDER_SGNR* signer = provider ? signerOf(provider, 0, FALSE, 0) : nullptr;
+        CRYPT_PROVIDER_CERT* certificate = signer ? certificateOf(signer, 0) : nullptr;
         if (certificate == nullptr || certificate->pCert == nullptr) {
             return {};
         }
         wchar_t name[256] = {};
-        CertGetNameStringW(certificate->pCert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, 256);
+        nameOf(certificate->pCert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, 256);
         return name;
     }
 
 private:
+    decltype(&::WinVerifyTrust) verify_;
     GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO file_ = {};
     WINTRUST_DATA data_ = {};

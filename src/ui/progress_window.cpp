@@ -5,6 +5,7 @@
 #include "util/constants.h"
 #include "ui/progress_layout.h"
 #include "util/message_pump.h"
+#include "util/system_library.h"
 
 namespace repair {
 
@@ -56,7 +57,10 @@ void CreateProgressWindow() {
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_PROGRESS_CLASS;
-    InitCommonControlsEx(&controls);
+    // Without comctl32 the bar is missing and the run goes on with the text lines.
+    if (const auto initCommonControls = REPAIR_SYSTEM_FUNCTION(kComctl32Dll, InitCommonControlsEx)) {
+        initCommonControls(&controls);
+    }
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     gIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResourceId));

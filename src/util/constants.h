@@ -13,6 +13,16 @@ namespace repair {
 
 inline constexpr wchar_t kCaption[] = L"赤砂回廊文件修复";
 
+// The DLLs used that are not among Windows' KnownDLLs. They are never
+// imported statically: a static import is resolved before the program's first
+// line, from its own folder first, and that folder (a downloads folder, the
+// game folder) may be writable by anyone. They are loaded from System32 only.
+inline constexpr wchar_t kUrlmonDll[] = L"urlmon.dll";
+inline constexpr wchar_t kWininetDll[] = L"wininet.dll";
+inline constexpr wchar_t kComctl32Dll[] = L"comctl32.dll";
+inline constexpr wchar_t kWintrustDll[] = L"wintrust.dll";
+inline constexpr wchar_t kCrypt32Dll[] = L"crypt32.dll";
+
 // Directories.
 inline constexpr wchar_t kWorkFolderName[] = L"VandrelRepair";
 inline constexpr wchar_t kDataRootVariable[] = L"ProgramData";

@@ -27,12 +27,10 @@ class DllPlantingTest(ScenarioTest):
         self.folder = os.path.join(self.scenario.root, "downloads")
 
     def plant(self, names=PLANTED):
-        os.makedirs(self.folder, exist_ok=True)
-        for name in names:
-            shutil.copy(os.path.join(wine.BIN_DIR, "planted_dll.dll"), os.path.join(self.folder, name))
+        self.scenario.plant("downloads", names)
 
     def markers(self):
-        return sorted(n for n in os.listdir(self.folder) if n.endswith(".loaded"))
+        return self.scenario.loaded_markers("downloads")
 
     def test_control_a_program_without_the_restriction_does_load_a_planted_dll(self):
         program = self.scenario.install_program("downloads", "plain_loader.exe",

@@ -12,36 +12,20 @@ import shutil
 import tempfile
 import unittest
 
-from harness import wine
 from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, ScenarioTest, quote, read_record, set_runtime_on_disk,
-                                  standin_bytes)
-from harness.certificates import make_code_signing, sign
+                                  signed_standins)
 from harness.http_server import Payload
 
 PORT = 47801
 TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 RUNTIME_FAILED = "下载 .NET Desktop Runtime 失败，请检查网络后重试。"
-DOS_STUB_BYTE = 0x60  # inside "This program cannot be run in DOS mode", covered by the digest
 
 
 class SignatureTest(ScenarioTest):
     @classmethod
     def setUpClass(cls):
         cls.directory = tempfile.mkdtemp(prefix="repair-signing-")
-        pairs, ca = make_code_signing(cls.directory, os.environ["REPAIR_TEST_PUBLISHER"])
-        status, output = wine.run([os.path.join(wine.BIN_DIR, "trust_ca.exe"), wine.to_windows(ca)])
-        if status != 0:
-            raise RuntimeError("could not trust the signing CA: " + output)
-        unsigned = os.path.join(wine.BIN_DIR, "standin.exe")
-        cls.variants = {"unsigned": standin_bytes()}
-        for name, (certificate, key) in pairs.items():
-            target = os.path.join(cls.directory, f"standin-{name}.exe")
-            sign(unsigned, target, certificate, key)
-            with open(target, "rb") as f:
-                cls.variants[name] = f.read()
-        changed = bytearray(cls.variants["publisher"])
-        changed[DOS_STUB_BYTE] ^= 0x01
-        cls.variants["changed"] = bytes(changed)
+        cls.variants = signed_standins(cls.directory)
 
     @classmethod
     def tearDownClass(cls):

@@ -8,13 +8,17 @@ import time
 import unittest
 
 from harness import wine
+from harness.certificates import make_code_signing, sign
 from harness.http_server import DownloadServer
 
 CAPTION = "赤砂回廊文件修复"
 WINDOW_CLASS = "VandrelRepairBootstrapperWindow"
 TOOL_X86 = "Vandrel_Client_Repair_Tool_net8_x86.exe"
+TOOL_X64 = "Vandrel_Client_Repair_Tool_net8.exe"
 INSTALLER_X86 = "windowsdesktop-runtime-8.0.28-win-x86.exe"
+INSTALLER_X64 = "windowsdesktop-runtime-8.0.28-win-x64.exe"
 STANDIN = os.path.join(wine.BIN_DIR, "standin.exe")
+DOS_STUB_BYTE = 0x60  # inside "This program cannot be run in DOS mode", covered by the digest
 
 
 @dataclasses.dataclass
@@ -157,6 +161,18 @@ class Scenario:
     def run(self, command_line, **kwargs):
         return self.start(command_line, **kwargs).wait()
 
+    def plant(self, folder, names, source_dir=None):
+        """Copies the planted DLL of the test build (or of source_dir) into a
+        folder of the scenario under each of names."""
+        directory = os.path.join(self.root, folder)
+        os.makedirs(directory, exist_ok=True)
+        for name in names:
+            shutil.copy(os.path.join(source_dir or wine.BIN_DIR, "planted_dll.dll"), os.path.join(directory, name))
+
+    def loaded_markers(self, folder):
+        """The planted DLLs that were loaded: each leaves NAME.loaded beside it."""
+        return sorted(n for n in os.listdir(os.path.join(self.root, folder)) if n.endswith(".loaded"))
+
     def hold_file(self, path, seconds):
         """Keeps a file open without sharing from another Windows process for
         a while, as a scanner does; returns once it is held."""
@@ -207,6 +223,26 @@ def read_record(path):
 def standin_bytes():
     with open(STANDIN, "rb") as f:
         return f.read()
+
+
+def signed_standins(directory):
+    """The stand-in as the signature tests serve it: "unsigned", signed by the
+    publisher the signed build requires, by "other", and "changed" after it
+    was signed. The signing CA is trusted in the prefix first."""
+    pairs, ca = make_code_signing(directory, os.environ["REPAIR_TEST_PUBLISHER"])
+    status, output = wine.run([os.path.join(wine.BIN_DIR, "trust_ca.exe"), wine.to_windows(ca)])
+    if status != 0:
+        raise RuntimeError("could not trust the signing CA: " + output)
+    variants = {"unsigned": standin_bytes()}
+    for name, (certificate, key) in pairs.items():
+        target = os.path.join(directory, f"standin-{name}.exe")
+        sign(STANDIN, target, certificate, key)
+        with open(target, "rb") as f:
+            variants[name] = f.read()
+    changed = bytearray(variants["publisher"])
+    changed[DOS_STUB_BYTE] ^= 0x01
+    variants["changed"] = bytes(changed)
+    return variants
 
 
 RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.28")
