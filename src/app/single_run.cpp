@@ -1,36 +1,110 @@
 #include "app/single_run.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "util/constants.h"
 #include "util/scoped.h"
 
 namespace repair {
 namespace {
 
-bool Taken(DWORD wait) {
-    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+// What NtQueryMutant reports of a mutex (MutantBasicInformation).
+struct MutantBasicInformation {
+    LONG currentCount;  // 1 when free, 0 or less while a thread holds it
+    BOOLEAN ownedByCaller;
+    BOOLEAN abandonedState;
+};
+using NtQueryMutantFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+constexpr int kMutantBasicInformation = 0;
+constexpr DWORD kMutantQueryState = 0x0001;
+
+// Owned by Administrators; SYSTEM and Administrators may do anything with
+// it, every signed-in user may only read its owner and its state. Nobody
+// else can take it, nor keep it alive to take it once the run ends.
+constexpr wchar_t kRunGuardSddl[] = L"O:BAD:(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)(A;;0x20001;;;AU)";
+
+bool IsWellKnown(const std::vector<BYTE>& sid, WELL_KNOWN_SID_TYPE type) {
+    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(buffer);
+    return !sid.empty() && IsValidSid(const_cast<BYTE*>(sid.data())) != FALSE &&
+           CreateWellKnownSid(type, nullptr, buffer, &size) != FALSE &&
+           EqualSid(const_cast<BYTE*>(sid.data()), buffer) != FALSE;
 }
 
 class Win32RunGuard final : public RunGuardShell {
 public:
+    // administratorsOwn: the machine-wide run guard; otherwise the session's
+    // prompt guard, made by an unelevated start with the default security.
+    explicit Win32RunGuard(bool administratorsOwn) : administratorsOwn_(administratorsOwn) {}
+
     GuardAnswer Open(const wchar_t* name) override {
-        return Answer(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
+        return Answer(OpenMutexW(READ_CONTROL | kMutantQueryState, FALSE, name));
     }
-    GuardAnswer Create(const wchar_t* name) override { return Answer(CreateMutexW(nullptr, FALSE, name)); }
+    GuardAnswer Create(const wchar_t* name) override {
+        if (!administratorsOwn_) {
+            return Answer(CreateMutexW(nullptr, FALSE, name));
+        }
+        ScopedLocalMemory descriptor;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                kRunGuardSddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()),
+                nullptr) == FALSE) {
+            return GuardAnswer{false, GetLastError()};
+        }
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+        return Answer(CreateMutexW(&attributes, FALSE, name));
+    }
+    std::vector<BYTE> Owner() override {
+        PSID owner = nullptr;
+        ScopedLocalMemory descriptor;
+        if (!mutex_ ||
+            GetSecurityInfo(mutex_.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                            nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive())) != ERROR_SUCCESS ||
+            owner == nullptr || IsValidSid(owner) == FALSE) {
+            return {};
+        }
+        const BYTE* bytes = static_cast<const BYTE*>(owner);
+        return std::vector<BYTE>(bytes, bytes + GetLengthSid(owner));
+    }
+    std::optional<bool> IsHeld() override {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        const auto query = reinterpret_cast<NtQueryMutantFn>(
+            reinterpret_cast<void*>(ntdll ? GetProcAddress(ntdll, "NtQueryMutant") : nullptr));
+        MutantBasicInformation info = {};
+        if (!mutex_ || query == nullptr ||
+            query(mutex_.get(), kMutantBasicInformation, &info, sizeof(info), nullptr) < 0) {
+            return std::nullopt;
+        }
+        return info.currentCount <= 0;
+    }
     DWORD TryTake() override { return WaitForSingleObject(mutex_.get(), 0); }
-    void Give() override { ReleaseMutex(mutex_.get()); }
 
 private:
     GuardAnswer Answer(HANDLE handle) {
         const DWORD error = GetLastError();
         mutex_.reset(handle);
-        return GuardAnswer{handle != nullptr, handle != nullptr ? ERROR_SUCCESS : error};
+        return GuardAnswer{handle != nullptr, error};
     }
 
+    bool administratorsOwn_;
     ScopedHandle mutex_;
 };
 
-// Takes a guard this process may create; false when another process holds it.
-bool Claim(const wchar_t* name, RunGuardShell& shell) {
+// The elevated run takes the machine-wide guard, unless someone else made
+// it: that one is passed by, and this run goes on without a guard.
+bool ClaimRun(const wchar_t* name, RunGuardShell& shell) {
+    const GuardAnswer created = shell.Create(name);
+    if (!created.opened) {
+        return true;  // one we may not open is not ours; none to be had must not lock the player out
+    }
+    if (created.error == ERROR_ALREADY_EXISTS && !IsGenuineGuardOwner(shell.Owner())) {
+        return true;
+    }
+    return shell.TryTake() != WAIT_TIMEOUT;
+}
+
+// Takes the session's prompt guard; false when another start holds it.
+bool ClaimPrompt(const wchar_t* name, RunGuardShell& shell) {
     const GuardAnswer created = shell.Create(name);
     if (!created.opened) {
         // Made by someone we may not open: it is held. Any other failure
@@ -40,36 +114,36 @@ bool Claim(const wchar_t* name, RunGuardShell& shell) {
     return shell.TryTake() != WAIT_TIMEOUT;
 }
 
-// Looks at a guard that only an administrator can create, without keeping it.
+// Looks at the machine-wide guard without taking it. The genuine one lets
+// everyone read its owner and state, so one we may not open is not it.
 bool HeldElsewhere(const wchar_t* name, RunGuardShell& shell) {
     const GuardAnswer opened = shell.Open(name);
-    if (!opened.opened) {
-        // Anything but "no such object" means one exists that we may not touch.
-        return opened.error != ERROR_FILE_NOT_FOUND;
+    if (!opened.opened || !IsGenuineGuardOwner(shell.Owner())) {
+        return false;
     }
-    const DWORD wait = shell.TryTake();
-    if (Taken(wait)) {
-        shell.Give();
-    }
-    return wait == WAIT_TIMEOUT;
+    return shell.IsHeld().value_or(true);
 }
 
 }  // namespace
 
+bool IsGenuineGuardOwner(const std::vector<BYTE>& owner) {
+    return IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid);
+}
+
 bool OtherRunInProgress(bool elevated, const GuardNames& names, RunGuardShell& run, RunGuardShell& prompt) {
     if (elevated) {
-        return !Claim(names.run, run);
+        return !ClaimRun(names.run, run);
     }
     // While the UAC prompt is up there is no elevated copy yet, and a second
     // start would ask again: the start that asks holds a guard of this
     // session until the prompt has been answered and it ends.
-    return HeldElsewhere(names.run, run) || !Claim(names.prompt, prompt);
+    return HeldElsewhere(names.run, run) || !ClaimPrompt(names.prompt, prompt);
 }
 
 bool OtherRunInProgress(bool elevated) {
     // Kept open, and held, until the process ends.
-    static Win32RunGuard run;
-    static Win32RunGuard prompt;
+    static Win32RunGuard run(true);
+    static Win32RunGuard prompt(false);
     return OtherRunInProgress(elevated, GuardNames{kRunGuardName, kPromptGuardName}, run, prompt);
 }
 
