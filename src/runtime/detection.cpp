@@ -31,9 +31,8 @@ bool HasVersion8Directory(RuntimeProbe& probe, const std::wstring& candidate) {
     return false;
 }
 
-bool RegistryHasVersion8(RuntimeProbe& probe, bool is64) {
-    const std::optional<RegistryNames> names = is64 ? probe.ReadKeyNames(kRuntimeKeyX64, KEY_READ | KEY_WOW64_64KEY)
-                                                    : probe.ReadKeyNames(kRuntimeKeyX86, KEY_READ | KEY_WOW64_32KEY);
+bool KeyNamesVersion8(RuntimeProbe& probe, const wchar_t* key, REGSAM view) {
+    const std::optional<RegistryNames> names = probe.ReadKeyNames(key, KEY_READ | view);
     if (!names) {
         return false;
     }
@@ -45,6 +44,17 @@ bool RegistryHasVersion8(RuntimeProbe& probe, bool is64) {
         }
     }
     return false;
+}
+
+bool RegistryHasVersion8(RuntimeProbe& probe, bool is64) {
+    if (!is64) {
+        return KeyNamesVersion8(probe, kRuntimeKeyX86, KEY_WOW64_32KEY);
+    }
+    // Microsoft's installers record every architecture in the 32-bit view
+    // (Wow6432Node), which the .NET host itself reads; the 64-bit view is
+    // kept for what recorded it there.
+    return KeyNamesVersion8(probe, kRuntimeKeyX64, KEY_WOW64_64KEY) ||
+           KeyNamesVersion8(probe, kRuntimeKeyX64, KEY_WOW64_32KEY);
 }
 
 class Win32Probe final : public RuntimeProbe {

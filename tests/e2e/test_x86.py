@@ -76,6 +76,20 @@ class X86Test(ScenarioTest):
         self.assertEqual([b.text for b in outcome.boxes], [INSTALL_FAILED + "1603"])
         self.assertEqual(server.requests, ["/" + INSTALLER_X64])
 
+    def test_a_runtime_recorded_only_in_the_32bit_registry_view_is_found(self):
+        # Where Microsoft's x64 installers record it: under Wow6432Node.
+        set_runtime_on_disk(False)
+        key = r"HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64\sharedfx\Microsoft.WindowsDesktop.App"
+        status, output = wine.run(["reg", "add", key, "/v", "8.0.28", "/t", "REG_DWORD", "/d", "1", "/reg:32", "/f"])
+        self.assertEqual(status, 0, output)
+        self.addCleanup(wine.run, ["reg", "delete", key, "/reg:32", "/f"])
+        program = self.install()
+        record = self.scenario.expect_standin(TOOL_X64, 0)
+        server = self.serve(PORT, {"/" + TOOL_X64: Payload(standin_bytes())})
+        outcome = self.run_program(program)
+        self.assert_tool_ran(outcome, record)
+        self.assertEqual(server.requests, ["/" + TOOL_X64], "no installer fetched")
+
     def test_a_refused_tool_download_warns_and_ends_with_2(self):
         program = self.install()
         outcome = self.run_program(program)  # no server: the port is closed

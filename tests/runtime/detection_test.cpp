@@ -108,7 +108,8 @@ TEST(DetectDesktopRuntime, FilesAndOtherVersionsDoNotCount) {
     probe.AddFramework(L"D:\\PF\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {});
     probe.SetVariable(L"ProgramW6432", L"D:\\PF");
     EXPECT_FALSE(DetectDesktopRuntime(probe));
-    EXPECT_EQ(probe.opened, std::vector<std::wstring>{kX64Key + L"@" + std::to_wstring(k64View)});
+    EXPECT_EQ(probe.opened, (std::vector<std::wstring>{kX64Key + L"@" + std::to_wstring(k64View),
+                                                       kX64Key + L"@" + std::to_wstring(k32View)}));
 }
 
 TEST(DetectDesktopRuntime, AFrameworkPathThatIsAFileIsSkipped) {
@@ -135,6 +136,18 @@ TEST(DetectDesktopRuntime, TheRegistryAcceptsSubkeysOrValuesBeginning8Dot) {
         probe.AddKey(kX64Key, k64View, names);
         EXPECT_FALSE(DetectDesktopRuntime(probe));
     }
+}
+
+TEST(DetectDesktopRuntime, On64BitWindowsTheX64KeyIsReadInBothViews) {
+    // Microsoft's installers record x64 runtimes under Wow6432Node.
+    for (const REGSAM view : {k64View, k32View}) {
+        FakeProbe probe;
+        probe.AddKey(kX64Key, view, {{}, {L"8.0.28"}});
+        EXPECT_TRUE(DetectDesktopRuntime(probe)) << view;
+    }
+    FakeProbe neither;
+    neither.AddKey(kX86Key, k32View, {{L"8.0.28"}, {}});  // an x86 runtime does not run the x64 tool
+    EXPECT_FALSE(DetectDesktopRuntime(neither));
 }
 
 TEST(DetectDesktopRuntime, On32BitWindowsUsesProgramFilesAndTheX86KeyIn32BitView) {
