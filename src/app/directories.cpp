@@ -1,5 +1,6 @@
 #include "app/directories.h"
 
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <wchar.h>
 
@@ -7,6 +8,7 @@
 #include "app/work_directory_security.h"
 #include "net/download.h"
 #include "util/join_path.h"
+#include "util/scoped.h"
 
 namespace repair {
 namespace {
@@ -23,11 +25,9 @@ bool IsExistingDirectory(DWORD attributes) {
 
 }  // namespace
 
-std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer) {
+std::wstring WorkDirectoryFor(const std::wstring& dataRoot) {
     const std::wstring fallback = JoinPath(kDataRootFallback, kWorkFolderName);
-    // A count of MAX_PATH or more is the size a longer value would need; the
-    // buffer then holds nothing usable.
-    if (count == 0 || count >= MAX_PATH) {
+    if (dataRoot.empty() || dataRoot.size() >= MAX_PATH) {
         return fallback;
     }
     // A value that fits but leaves no room for the folder name makes the
@@ -35,7 +35,19 @@ std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer) {
     // land relative to whatever the current directory is. Only the append's
     // own answer tells: a value that itself ends in the folder name looks
     // complete whether or not anything was appended.
-    return TryJoinPath(buffer, kWorkFolderName).value_or(fallback);
+    return TryJoinPath(dataRoot, kWorkFolderName).value_or(fallback);
+}
+
+std::wstring KnownDataRoot() {
+    // Not the ProgramData variable: the elevated copy's environment comes
+    // from the user's own registry, which the user may write unelevated.
+    // The known folder only an administrator can move.
+    ScopedCoTaskMemory path;
+    if (SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, reinterpret_cast<PWSTR*>(path.receive())) != S_OK ||
+        path.get() == nullptr) {
+        return {};
+    }
+    return static_cast<const wchar_t*>(path.get());
 }
 
 std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,
@@ -67,11 +79,13 @@ std::wstring ExecutableDirectory() {
 }
 
 std::wstring PrepareWorkDirectory() {
-    wchar_t buffer[MAX_PATH] = {};
-    const DWORD count = GetEnvironmentVariableW(kDataRootVariable, buffer, MAX_PATH);
+    return PrepareWorkDirectoryAt(WorkDirectoryFor(KnownDataRoot()));
+}
+
+std::wstring PrepareWorkDirectoryAt(const std::wstring& path) {
     // Where the downloads go: the fixed folder, or a fresh one when the fixed
     // name is held by someone else.
-    const std::wstring workDirectory = CreateWorkDirectory(WorkDirectoryFor(count, buffer)).path;
+    const std::wstring workDirectory = CreateWorkDirectory(path).path;
     RemoveLeftoverPartials(workDirectory);
     return workDirectory;
 }

@@ -13,9 +13,12 @@ namespace repair {
 // GetFileAttributesW, or a stand-in for it.
 using AttributesOf = std::function<DWORD(const std::wstring& path)>;
 
-// The work directory for what GetEnvironmentVariableW reported for the data
-// root: the count it returned and the buffer's text.
-std::wstring WorkDirectoryFor(DWORD count, const std::wstring& buffer);
+// The work directory under the data root; C:\ProgramData's when the root is
+// unknown (empty) or leaves no room for the folder within MAX_PATH.
+std::wstring WorkDirectoryFor(const std::wstring& dataRoot);
+
+// The ProgramData known folder, or empty when it cannot be had.
+std::wstring KnownDataRoot();
 
 // The client directory from the process's arguments (nullopt when they could
 // not be split), the executable's directory and the file system.
@@ -26,6 +29,9 @@ std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, co
 std::wstring ExecutableDirectory();
 
 std::wstring PrepareWorkDirectory();
+// Secures the work directory at path (or a fresh one beside it) and sweeps
+// partial downloads that earlier runs gave up; returns where downloads go.
+std::wstring PrepareWorkDirectoryAt(const std::wstring& path);
 std::wstring ResolveClientDirectory();
 
 }  // namespace repair

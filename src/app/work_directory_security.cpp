@@ -4,6 +4,7 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
+#include "net/download.h"
 #include "util/scoped.h"
 
 namespace repair {
@@ -51,17 +52,26 @@ private:
 
 enum class Existing { kAdopted, kMovedAside, kUnusable };
 
-// Adopts what a trusted owner prepared; anything else (another user's
-// folder, a link, a file) is moved out of the way, never used.
+// Adopts what a trusted owner prepared and that holds only our own files;
+// anything else (another user's folder, a link, a file, a folder with
+// anything else in it) is moved out of the way, never used. Nothing inside
+// it is deleted: it may be a tree that a user laid out with links.
 Existing Settle(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor, DirectorySecurityShell& shell,
                 OwnershipPrivileges& privileges) {
     privileges.Enable();
     const ExistingEntry entry = shell.OpenExisting(path);
-    if (entry.opened && entry.isDirectory && !entry.isReparsePoint &&
-        IsTrustedOwner(entry.owner, shell.ProcessUser())) {
+    if (entry.opened && entry.isDirectory && !entry.isReparsePoint && IsTrustedOwner(entry.owner)) {
+        // Secured first, so that nothing can be added once it has been looked at.
         const DWORD applied = shell.ApplyToOpened(descriptor);
-        shell.CloseOpened();
-        return applied == ERROR_SUCCESS ? Existing::kAdopted : Existing::kUnusable;
+        if (applied != ERROR_SUCCESS) {
+            shell.CloseOpened();
+            return Existing::kUnusable;
+        }
+        const std::optional<std::vector<FolderEntry>> entries = shell.ListOpened();
+        if (entries && HoldsOnlyOwnFiles(*entries)) {
+            shell.CloseOpened();
+            return Existing::kAdopted;
+        }
     }
     if (entry.opened) {
         shell.CloseOpened();
@@ -72,17 +82,28 @@ Existing Settle(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor, Direc
 
 }  // namespace
 
-bool IsTrustedOwner(const SidBytes& owner, const SidBytes& processUser) {
+bool IsTrustedOwner(const SidBytes& owner) {
     if (owner.empty()) {
         return false;
     }
-    if (IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid) ||
-        (!processUser.empty() && SameSid(owner, const_cast<BYTE*>(processUser.data())))) {
+    if (IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid)) {
         return true;
     }
     ScopedLocalMemory trustedInstaller;
     return ConvertStringSidToSidW(kTrustedInstallerSid, reinterpret_cast<PSID*>(trustedInstaller.receive())) != FALSE &&
            SameSid(owner, trustedInstaller.get());
+}
+
+bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries) {
+    for (const FolderEntry& entry : entries) {
+        if (entry.name == L"." || entry.name == L"..") {
+            continue;
+        }
+        if (!entry.regularFile || !(IsDownloadFileName(entry.name) || IsPartialDownloadName(entry.name))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 WorkDirectoryChoice SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
@@ -140,8 +161,13 @@ public:
     ExistingEntry OpenExisting(const std::wstring& path) override {
         ExistingEntry entry;
         // Without read access to its descriptor (its owner shut us out) the
-        // entry can still be taken over, but its owner stays unknown.
-        opened_.reset(Open(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER));
+        // entry can still be taken over, but its owner stays unknown; without
+        // the right to list it, what it holds does.
+        opened_.reset(Open(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_LIST_DIRECTORY));
+        canList_ = static_cast<bool>(opened_);
+        if (!canList_) {
+            opened_.reset(Open(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER));
+        }
         const bool canRead = static_cast<bool>(opened_);
         if (!canRead) {
             opened_.reset(Open(path, WRITE_DAC | WRITE_OWNER));
@@ -181,17 +207,35 @@ public:
         return MoveFileExW(path.c_str(), newPath.c_str(), 0) != FALSE;
     }
 
-    SidBytes ProcessUser() override {
-        ScopedHandle token;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()) == FALSE) {
-            return {};
+    std::optional<std::vector<FolderEntry>> ListOpened() override {
+        if (!opened_ || !canList_) {
+            return std::nullopt;
         }
-        BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
-        DWORD size = 0;
-        if (GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size) == FALSE) {
-            return {};
+        std::vector<FolderEntry> entries;
+        // 8-byte aligned, as the records inside need.
+        std::vector<LONGLONG> buffer(8192);
+        const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(LONGLONG));
+        for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
+            if (GetFileInformationByHandleEx(opened_.get(), kind, buffer.data(), bytes) == FALSE) {
+                if (GetLastError() == ERROR_NO_MORE_FILES) {
+                    return entries;
+                }
+                return std::nullopt;
+            }
+            const BYTE* record = reinterpret_cast<const BYTE*>(buffer.data());
+            for (;;) {
+                const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
+                FolderEntry entry;
+                entry.name.assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
+                entry.regularFile =
+                    (info->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+                entries.push_back(std::move(entry));
+                if (info->NextEntryOffset == 0) {
+                    break;
+                }
+                record += info->NextEntryOffset;
+            }
         }
-        return CopySid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
     }
 
     std::wstring RandomHex() override {
@@ -270,6 +314,7 @@ private:
 
     PSECURITY_DESCRIPTOR descriptor_;
     ScopedHandle opened_;
+    bool canList_ = false;
 };
 
 }  // namespace
@@ -283,7 +328,8 @@ WorkDirectoryChoice CreateWorkDirectory(const std::wstring& path) {
     if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
             kWorkDirectorySddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()),
             nullptr) == FALSE) {
-        CreateDirectoryW(path.c_str(), nullptr);
+        // Never a folder without the descriptor: its owner would be whatever
+        // the token's default is. The downloads then fail and say so.
         return {WorkDirectoryState::kLeftAsIs, path};
     }
     const auto shell = Win32DirectorySecurityShell(descriptor.get());

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,23 @@ struct ExistingEntry {
     SidBytes owner;
 };
 
+// One entry inside an existing work folder, as listed without following links.
+struct FolderEntry {
+    std::wstring name;
+    bool regularFile = false;  // neither a folder nor a link of any kind
+};
+
 // Whether a folder with this owner can only have been prepared by the system
-// or an administrator: Administrators, SYSTEM, TrustedInstaller, or the
-// account this elevated program runs as.
-bool IsTrustedOwner(const SidBytes& owner, const SidBytes& processUser);
+// or an administrator: Administrators, SYSTEM or TrustedInstaller. Not the
+// account this program runs as: its unelevated session could have made the
+// folder, and as its owner could still change its permissions.
+bool IsTrustedOwner(const SidBytes& owner);
+
+// Whether a folder holds nothing that this program did not put there: only
+// regular files named as its downloads or as its own partial downloads.
+// Anything else could be a DLL that the installer or the tool would load
+// from its own folder when run as administrator.
+bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries);
 
 // The file-system calls behind securing the work directory; faked in tests,
 // since Wine neither stores nor enforces security descriptors.
@@ -43,11 +57,13 @@ public:
     virtual ExistingEntry OpenExisting(const std::wstring& path) = 0;
     // Applies the descriptor's owner and protected DACL to the opened entry.
     virtual DWORD ApplyToOpened(PSECURITY_DESCRIPTOR descriptor) = 0;
+    // The entries of the opened folder, read through its handle (so never
+    // another folder swapped in under its name); nullopt when unreadable.
+    virtual std::optional<std::vector<FolderEntry>> ListOpened() = 0;
     virtual void CloseOpened() = 0;
     // Renames the entry (a link itself, not its target) to another name in
     // the same folder, taking it over first if need be.
     virtual bool MoveAside(const std::wstring& path, const std::wstring& newPath) = 0;
-    virtual SidBytes ProcessUser() = 0;
     // Hex digits no other user can predict.
     virtual std::wstring RandomHex() = 0;
     // SeTakeOwnership and SeRestore, enabled only while they are needed: the
@@ -57,8 +73,9 @@ public:
 
 enum class WorkDirectoryState {
     kCreatedSecured,   // made now, with the descriptor
-    kSecuredExisting,  // was there, prepared by a trusted owner; DACL replaced
-    kReplaced,         // someone else's folder or a link stood there; moved aside, made anew
+    kSecuredExisting,  // was there, made by a trusted owner, held only our files; DACL replaced
+    kReplaced,         // anything else stood there (a folder with other owners or files, a link,
+                       // a file): moved aside, made anew
     kFallback,         // the name could not be had: a fresh folder of an unpredictable name
     kLeftAsIs,         // nothing could be made; the downloads decide
 };

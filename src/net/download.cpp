@@ -3,11 +3,14 @@
 #include <urlmon.h>
 #include <wininet.h>
 
+#include <wchar.h>
+
 #include <memory>
 
 #include "net/download_callback.h"
 #include "net/transfer_state.h"
 #include "util/busy_retry.h"
+#include "util/constants.h"
 #include "util/message_pump.h"
 #include "util/scoped.h"
 #include "util/system_library.h"
@@ -84,7 +87,36 @@ std::wstring CreatePartialFile(const std::wstring& path) {
     return name;
 }
 
+bool IsHexDigit(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
 }  // namespace
+
+bool IsDownloadFileName(const std::wstring& name) {
+    for (const wchar_t* download : {kInstallerFileX64, kInstallerFileX86, kToolFileX64, kToolFileX86}) {
+        if (_wcsicmp(name.c_str(), download) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsPartialDownloadName(const std::wstring& name) {
+    constexpr std::size_t kPrefix = 2;  // "dl"
+    constexpr std::size_t kSuffix = 4;  // ".tmp"
+    if (name.size() < kPrefix + 1 + kSuffix || name.size() > kPrefix + 4 + kSuffix ||
+        _wcsnicmp(name.c_str(), kPartialPrefix, kPrefix) != 0 ||
+        _wcsicmp(name.c_str() + name.size() - kSuffix, L".tmp") != 0) {
+        return false;
+    }
+    for (std::size_t i = kPrefix; i < name.size() - kSuffix; ++i) {
+        if (!IsHexDigit(name[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 void RemoveLeftoverPartials(const std::wstring& directory) {
     WIN32_FIND_DATAW data = {};
@@ -93,7 +125,7 @@ void RemoveLeftoverPartials(const std::wstring& directory) {
         return;
     }
     do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsPartialDownloadName(data.cFileName)) {
             DeleteFileW((directory + L"\\" + data.cFileName).c_str());
         }
     } while (FindNextFileW(search.get(), &data) != FALSE);

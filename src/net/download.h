@@ -24,6 +24,12 @@ inline constexpr DWORD kDownloadStallMs = REPAIR_STALL_SECONDS * 1000u;
 bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstring& status, const std::wstring& detail,
                   ProgressSink& sink = WindowProgressSink(), DWORD stallMs = kDownloadStallMs);
 
+// Whether name (letter case ignored) is one of the four files this program
+// downloads, or a partial download as GetTempFileNameW names them: the
+// prefix "dl", one to four hex digits, ".tmp".
+bool IsDownloadFileName(const std::wstring& name);
+bool IsPartialDownloadName(const std::wstring& name);
+
 // Deletes the partial files that transfers given up by earlier runs left in
 // a download folder: the process that abandoned them ended before they did.
 void RemoveLeftoverPartials(const std::wstring& directory);

@@ -25,7 +25,7 @@ inline constexpr wchar_t kCrypt32Dll[] = L"crypt32.dll";
 
 // Directories.
 inline constexpr wchar_t kWorkFolderName[] = L"VandrelRepair";
-inline constexpr wchar_t kDataRootVariable[] = L"ProgramData";
+// When the ProgramData known folder cannot be had.
 inline constexpr wchar_t kDataRootFallback[] = L"C:\\ProgramData";
 inline constexpr wchar_t kClientDirOption[] = L"--client-dir";
 inline constexpr wchar_t kClientMarker[] = L"Vandrel.exe";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -62,10 +63,16 @@ struct LocalMemoryTraits {
     static void Release(HLOCAL h) { LocalFree(h); }
 };
 
+struct CoTaskMemoryTraits {
+    static void* Invalid() { return nullptr; }
+    static void Release(void* p) { CoTaskMemFree(p); }
+};
+
 using ScopedHandle = Scoped<HANDLE, KernelHandleTraits>;
 using ScopedFindHandle = Scoped<HANDLE, FindHandleTraits>;
 using ScopedRegistryKey = Scoped<HKEY, RegistryKeyTraits>;
 using ScopedSid = Scoped<PSID, SidTraits>;
 using ScopedLocalMemory = Scoped<HLOCAL, LocalMemoryTraits>;
+using ScopedCoTaskMemory = Scoped<void*, CoTaskMemoryTraits>;
 
 }  // namespace repair

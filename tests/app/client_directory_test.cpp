@@ -76,26 +76,21 @@ TEST_F(ClientDirectoryTest, AtADriveRootTheMarkersAreLookedForInTheRoot) {
 }
 
 TEST(WorkDirectory, UsesTheDataRootOrTheFallback) {
-    EXPECT_EQ(WorkDirectoryFor(14, L"D:\\ProgramData"), L"D:\\ProgramData\\VandrelRepair");
-    EXPECT_EQ(WorkDirectoryFor(15, L"D:\\ProgramData\\"), L"D:\\ProgramData\\VandrelRepair");
-    EXPECT_EQ(WorkDirectoryFor(0, L""), L"C:\\ProgramData\\VandrelRepair") << "unset or empty";
+    EXPECT_EQ(WorkDirectoryFor(L"D:\\ProgramData"), L"D:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(L"D:\\ProgramData\\"), L"D:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(L""), L"C:\\ProgramData\\VandrelRepair") << "the known folder could not be had";
 }
 
-TEST(WorkDirectory, AValueTooLongForTheBufferFallsBackInsteadOfGoingRelative) {
-    // The platform reports the size it would need and leaves the zeroed buffer empty.
-    EXPECT_EQ(WorkDirectoryFor(260, L""), L"C:\\ProgramData\\VandrelRepair");
-    EXPECT_EQ(WorkDirectoryFor(4000, L""), L"C:\\ProgramData\\VandrelRepair");
-}
-
-TEST(WorkDirectory, AValueThatLeavesNoRoomForTheFolderFallsBackToo) {
+TEST(WorkDirectory, ARootThatLeavesNoRoomForTheFolderFallsBackInsteadOfGoingRelative) {
+    EXPECT_EQ(WorkDirectoryFor(L"D:\\" + std::wstring(4000, L'p')), L"C:\\ProgramData\\VandrelRepair");
     const std::wstring longest = L"D:\\" + std::wstring(256, L'p');
-    EXPECT_EQ(WorkDirectoryFor(259, longest), L"C:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(longest), L"C:\\ProgramData\\VandrelRepair");
     const std::wstring roomy = L"D:\\" + std::wstring(200, L'p');
-    EXPECT_EQ(WorkDirectoryFor(203, roomy), roomy + L"\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(roomy), roomy + L"\\VandrelRepair");
     // A value that already ends in the folder name looks joined when the
     // append failed; only the append's own answer tells.
     const std::wstring lookalike = L"D:\\" + std::wstring(242, L'p') + L"\\VandrelRepair";
-    EXPECT_EQ(WorkDirectoryFor(static_cast<DWORD>(lookalike.size()), lookalike), L"C:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(lookalike), L"C:\\ProgramData\\VandrelRepair");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/directories.h"
+#include "net/download.h"
 #include "support/scratch.h"
 
 namespace repair {
@@ -23,33 +24,28 @@ private:
     std::wstring old_;
 };
 
-TEST(PrepareWorkDirectory, CreatesTheFolderUnderProgramDataAndToleratesAnExistingOne) {
+TEST(PrepareWorkDirectory, CreatesTheFolderAndToleratesAnExistingOne) {
     ScratchDirectory root(L"programdata");
-    ScopedVariable data(L"ProgramData", root.path().c_str());
     const std::wstring expected = root / L"VandrelRepair";
-    EXPECT_EQ(PrepareWorkDirectory(), expected);
+    EXPECT_EQ(PrepareWorkDirectoryAt(expected), expected);
     const DWORD attributes = GetFileAttributesW(expected.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(PrepareWorkDirectory(), expected) << "second run";
+    EXPECT_EQ(PrepareWorkDirectoryAt(expected), expected) << "second run";
 
     // Partial files of transfers an earlier run gave up go; nothing else does.
     WriteTextFile(expected + L"\\dl1A2B.tmp", "partial");
     WriteTextFile(expected + L"\\Vandrel_Client_Repair_Tool_net8_x86.exe", "tool");
-    EXPECT_EQ(PrepareWorkDirectory(), expected);
+    RemoveLeftoverPartials(expected);
     EXPECT_EQ(GetFileAttributesW((expected + L"\\dl1A2B.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW((expected + L"\\Vandrel_Client_Repair_Tool_net8_x86.exe").c_str()),
               INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(PrepareWorkDirectory, FallsBackWhenProgramDataIsUnsetOrTooLong) {
-    {
-        ScopedVariable data(L"ProgramData", nullptr);
-        EXPECT_EQ(PrepareWorkDirectory(), L"C:\\ProgramData\\VandrelRepair");
-    }
-    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
-    ScopedVariable data(L"ProgramData", tooLong.c_str());
-    EXPECT_EQ(PrepareWorkDirectory(), L"C:\\ProgramData\\VandrelRepair");
+TEST(KnownDataRoot, IsTheKnownFolderWhateverTheEnvironmentSays) {
+    ScratchDirectory root(L"programdata-variable");
+    ScopedVariable data(L"ProgramData", root.path().c_str());
+    EXPECT_EQ(KnownDataRoot(), L"C:\\ProgramData");
 }
 
 TEST(ExecutableDirectory, IsTheModulePathWithoutItsFileName) {

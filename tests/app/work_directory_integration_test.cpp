@@ -18,11 +18,12 @@ TEST(CreateWorkDirectory, MakesAndThenAcceptsTheFolderOnTheRealFileSystem) {
     EXPECT_EQ(made.path, path);
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     // Wine keeps no descriptors and reports every owner as the running
-    // account, so only the sequence is seen here: the folder is found, its
-    // owner read and trusted, and its security set without an error.
+    // account, which could have made the folder unelevated: it goes aside.
+    WriteTextFile(path + L"\\Vandrel_Client_Repair_Tool_net8.exe", "earlier");
     const WorkDirectoryChoice again = CreateWorkDirectory(path);
-    EXPECT_EQ(again.state, WorkDirectoryState::kSecuredExisting);
+    EXPECT_EQ(again.state, WorkDirectoryState::kReplaced);
     EXPECT_EQ(again.path, path);
+    EXPECT_EQ(GetFileAttributesW((path + L"\\Vandrel_Client_Repair_Tool_net8.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(CreateWorkDirectory, AFileInThePlaceOfTheFolderIsMovedAsideForAFreshOne) {
@@ -50,13 +51,72 @@ public:
     DWORD ApplyToOpened(PSECURITY_DESCRIPTOR d) override { return real_->ApplyToOpened(d); }
     void CloseOpened() override { real_->CloseOpened(); }
     bool MoveAside(const std::wstring&, const std::wstring&) override { return false; }
-    SidBytes ProcessUser() override { return real_->ProcessUser(); }
+    std::optional<std::vector<FolderEntry>> ListOpened() override { return real_->ListOpened(); }
     std::wstring RandomHex() override { return real_->RandomHex(); }
     void SetOwnershipPrivileges(bool enabled) override { real_->SetOwnershipPrivileges(enabled); }
 
 private:
     std::unique_ptr<DirectorySecurityShell> real_;
 };
+
+// The real calls, except that every folder reads as the administrators'.
+class OwnedByAdministrators final : public DirectorySecurityShell {
+public:
+    explicit OwnedByAdministrators(PSECURITY_DESCRIPTOR descriptor) : real_(Win32DirectorySecurityShell(descriptor)) {}
+    DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR d) override {
+        return real_->CreateSecured(path, d);
+    }
+    ExistingEntry OpenExisting(const std::wstring& path) override {
+        ExistingEntry entry = real_->OpenExisting(path);
+        BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+        DWORD size = sizeof(sid);
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size);
+        entry.owner.assign(sid, sid + size);
+        return entry;
+    }
+    DWORD ApplyToOpened(PSECURITY_DESCRIPTOR d) override { return real_->ApplyToOpened(d); }
+    std::optional<std::vector<FolderEntry>> ListOpened() override { return real_->ListOpened(); }
+    void CloseOpened() override { real_->CloseOpened(); }
+    bool MoveAside(const std::wstring& p, const std::wstring& n) override { return real_->MoveAside(p, n); }
+    std::wstring RandomHex() override { return L"aside"; }
+    void SetOwnershipPrivileges(bool enabled) override { real_->SetOwnershipPrivileges(enabled); }
+
+private:
+    std::unique_ptr<DirectorySecurityShell> real_;
+};
+
+TEST(CreateWorkDirectory, AnAdministratorsFolderIsAdoptedOnlyWhileItHoldsNothingButOurFiles) {
+    ScratchDirectory root(L"secured-contents");
+    const std::wstring path = root / L"VandrelRepair";
+    const std::wstring tool = path + L"\\Vandrel_Client_Repair_Tool_net8.exe";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(kWorkDirectorySddl, SDDL_REVISION_1, &descriptor,
+                                                                     nullptr));
+    OwnedByAdministrators shell(descriptor);
+    CreateDirectoryW(path.c_str(), nullptr);
+    WriteTextFile(tool, "earlier");
+    WriteTextFile(path + L"\\dl1F.tmp", "partial");
+    EXPECT_EQ(SecureWorkDirectory(path, descriptor, shell).state, WorkDirectoryState::kSecuredExisting);
+    EXPECT_NE(GetFileAttributesW(tool.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    for (const bool folder : {false, true}) {
+        const std::wstring planted = path + (folder ? L"\\sub" : L"\\version.dll");
+        if (folder) {
+            CreateDirectoryW(planted.c_str(), nullptr);
+        } else {
+            WriteTextFile(planted, "planted");
+        }
+        const WorkDirectoryChoice choice = SecureWorkDirectory(path, descriptor, shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kReplaced);
+        EXPECT_EQ(choice.path, path);
+        EXPECT_EQ(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing planted beside the tool";
+        const std::wstring aside = path + L"-moved-aside";
+        EXPECT_NE(GetFileAttributesW((aside + planted.substr(path.size())).c_str()), INVALID_FILE_ATTRIBUTES)
+            << "moved aside whole, nothing deleted";
+        ScratchDirectory::RemoveTree(aside);
+    }
+    LocalFree(descriptor);
+}
 
 TEST(CreateWorkDirectory, TheUnpredictableFallbackIsAFolderWhoseDownloadsRun) {
     ScratchDirectory root(L"secured-fallback");

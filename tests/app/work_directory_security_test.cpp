@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,17 +98,42 @@ const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
 const SidBytes kSelf = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-500");
 const SidBytes kOtherUser = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-1001");
 
-TEST(IsTrustedOwner, OnlyTheSystemAdministratorsAndThisAccountArePreparers) {
-    EXPECT_TRUE(IsTrustedOwner(kAdministrators, kSelf));
-    EXPECT_TRUE(IsTrustedOwner(SidOf(WinLocalSystemSid), kSelf));
-    EXPECT_TRUE(IsTrustedOwner(SidOf(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"), kSelf))
+TEST(IsTrustedOwner, OnlyTheSystemAndAdministratorsArePreparers) {
+    EXPECT_TRUE(IsTrustedOwner(kAdministrators));
+    EXPECT_TRUE(IsTrustedOwner(SidOf(WinLocalSystemSid)));
+    EXPECT_TRUE(IsTrustedOwner(SidOf(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464")))
         << "TrustedInstaller";
-    EXPECT_TRUE(IsTrustedOwner(kSelf, kSelf));
-    EXPECT_FALSE(IsTrustedOwner(kOtherUser, kSelf));
-    EXPECT_FALSE(IsTrustedOwner(SidOf(WinBuiltinUsersSid), kSelf));
-    EXPECT_FALSE(IsTrustedOwner(SidOf(WinWorldSid), kSelf)) << "Everyone";
-    EXPECT_FALSE(IsTrustedOwner({}, kSelf)) << "an owner that could not be read";
-    EXPECT_FALSE(IsTrustedOwner(kOtherUser, {}));
+    EXPECT_FALSE(IsTrustedOwner(kSelf)) << "the running account's unelevated session could have made it";
+    EXPECT_FALSE(IsTrustedOwner(kOtherUser));
+    EXPECT_FALSE(IsTrustedOwner(SidOf(WinBuiltinUsersSid)));
+    EXPECT_FALSE(IsTrustedOwner(SidOf(WinWorldSid))) << "Everyone";
+    EXPECT_FALSE(IsTrustedOwner({})) << "an owner that could not be read";
+}
+
+TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
+    const FolderEntry dots[] = {{L".", false}, {L"..", false}};
+    EXPECT_TRUE(HoldsOnlyOwnFiles({}));
+    EXPECT_TRUE(HoldsOnlyOwnFiles({dots[0], dots[1]}));
+    EXPECT_TRUE(HoldsOnlyOwnFiles({dots[0],
+                                   {L"Vandrel_Client_Repair_Tool_net8.exe", true},
+                                   {L"windowsdesktop-runtime-8.0.28-win-x64.exe", true},
+                                   {L"VANDREL_CLIENT_REPAIR_TOOL_NET8_X86.EXE", true},
+                                   {L"dl1A2B.tmp", true},
+                                   {L"dl7.tmp", true}}));
+    const FolderEntry foreign[] = {
+        {L"version.dll", true},
+        {L"hostfxr.dll", true},
+        {L"Vandrel_Client_Repair_Tool_net8.exe.config", true},
+        {L"Vandrel_Client_Repair_Tool_net8.exe", false},  // a link or a folder under the tool's name
+        {L"dl1A2B.tmp", false},
+        {L"dl12345.tmp", true},
+        {L"dlxyz.tmp", true},
+        {L"dl.tmp", true},
+        {L"dl1A2B.tmp.dll", true},
+    };
+    for (const FolderEntry& entry : foreign) {
+        EXPECT_FALSE(HoldsOnlyOwnFiles({{L"Vandrel_Client_Repair_Tool_net8.exe", true}, entry})) << entry.name;
+    }
 }
 
 // Records the calls and answers as told.
@@ -116,6 +142,7 @@ public:
     std::vector<DWORD> createResults{ERROR_SUCCESS};
     std::vector<ExistingEntry> existing{ExistingEntry{true, true, false, kAdministrators}};
     DWORD applyResult = ERROR_SUCCESS;
+    std::optional<std::vector<FolderEntry>> contents = std::vector<FolderEntry>{};
     bool moveResult = true;
     int randoms = 0;
     std::vector<std::wstring> calls;
@@ -132,12 +159,15 @@ public:
         calls.push_back(L"apply");
         return applyResult;
     }
+    std::optional<std::vector<FolderEntry>> ListOpened() override {
+        calls.push_back(L"list");
+        return contents;
+    }
     void CloseOpened() override { calls.push_back(L"close"); }
     bool MoveAside(const std::wstring& path, const std::wstring& newPath) override {
         calls.push_back(L"move " + path + L" -> " + newPath);
         return moveResult;
     }
-    SidBytes ProcessUser() override { return kSelf; }
     std::wstring RandomHex() override { return L"r" + std::to_wstring(++randoms); }
     void SetOwnershipPrivileges(bool enabled) override {
         calls.push_back(enabled ? L"privileges on" : L"privileges off");
@@ -178,21 +208,25 @@ TEST(SecureWorkDirectory, ANewFolderIsCreatedWithTheDescriptorInTheSameCall) {
     EXPECT_EQ(shell.calls, Calls{kCreate}) << "no privileges needed, none enabled";
 }
 
-TEST(SecureWorkDirectory, AFolderATrustedOwnerPreparedIsAdoptedAndSecured) {
-    for (const SidBytes& owner : {kAdministrators, kSelf, SidOf(WinLocalSystemSid)}) {
+TEST(SecureWorkDirectory, AFolderATrustedOwnerPreparedWithOnlyOurFilesIsAdoptedAndSecured) {
+    for (const SidBytes& owner : {kAdministrators, SidOf(WinLocalSystemSid)}) {
         FakeShell shell;
         shell.createResults = {ERROR_ALREADY_EXISTS};
         shell.existing = {{true, true, false, owner}};
+        shell.contents = std::vector<FolderEntry>{{L"Vandrel_Client_Repair_Tool_net8.exe", true}};
         const Choice choice = Secure(shell);
         EXPECT_EQ(choice.state, WorkDirectoryState::kSecuredExisting);
         EXPECT_EQ(choice.path, kPath);
-        EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"apply", L"close", L"privileges off"}));
+        EXPECT_EQ(shell.calls,
+                  (Calls{kCreate, L"privileges on", kOpen, L"apply", L"list", L"close", L"privileges off"}))
+            << "secured before it is looked at, so nothing can be added after";
     }
 }
 
-TEST(SecureWorkDirectory, AnotherUsersFolderALinkOrAFileIsMovedAsideAndReplaced) {
+TEST(SecureWorkDirectory, AnythingElseIsMovedAsideAndReplacedNeverEmptied) {
     const ExistingEntry entries[] = {
         {true, true, false, kOtherUser},      // a standard user made it first
+        {true, true, false, kSelf},           // the player's own unelevated session made it first
         {true, true, false, {}},              // its owner shut us out of reading it
         {true, true, true, kAdministrators},  // a link, whoever owns it
         {true, false, false, kAdministrators},
@@ -207,6 +241,20 @@ TEST(SecureWorkDirectory, AnotherUsersFolderALinkOrAFileIsMovedAsideAndReplaced)
         EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"close",
                                       L"move " + kPath + L" -> " + kPath + L"-moved-r1", kCreate, L"privileges off"}))
             << "never secured through, never used";
+    }
+    // An administrators' folder that anyone could add to, as earlier versions
+    // made them: whatever was added goes aside with it, untouched.
+    for (const auto& contents : {std::optional<std::vector<FolderEntry>>(std::vector<FolderEntry>{
+                                     {L"Vandrel_Client_Repair_Tool_net8.exe", true}, {L"version.dll", true}}),
+                                 std::optional<std::vector<FolderEntry>>()}) {
+        FakeShell shell;
+        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
+        shell.contents = contents;
+        const Choice choice = Secure(shell);
+        EXPECT_EQ(choice.state, WorkDirectoryState::kReplaced);
+        EXPECT_EQ(choice.path, kPath);
+        EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"apply", L"list", L"close",
+                                      L"move " + kPath + L" -> " + kPath + L"-moved-r1", kCreate, L"privileges off"}));
     }
 }
 

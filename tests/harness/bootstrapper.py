@@ -92,36 +92,48 @@ def quote(value):
     return out + "\\" * (slashes * 2) + '"'
 
 
+WORK_FOLDER = "VandrelRepair"
+
+
+def clear_work_folders():
+    """Removes the work folder under the prefix's ProgramData, and any that
+    runs moved aside or made in its place (VandrelRepair-...)."""
+    data = wine.drive_c("ProgramData")
+    for name in os.listdir(data) if os.path.isdir(data) else []:
+        if name == WORK_FOLDER or name.startswith(WORK_FOLDER + "-"):
+            path = os.path.join(data, name)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path, ignore_errors=True)
+            else:
+                os.remove(path)
+
+
 class Scenario:
-    """A scratch folder on drive C: holding the program, its data root and
-    the records of the stand-ins; removed at the end."""
+    """A scratch folder on drive C: holding the program, and a folder for the
+    records and configs of the stand-ins; removed at the end. The program's
+    work folder is always C:\\ProgramData\\VandrelRepair, emptied for each."""
 
     def __init__(self, name):
         self.root = wine.drive_c("e2e", name)
         shutil.rmtree(self.root, ignore_errors=True)
         os.makedirs(self.root)
-        self.data_root = "C:\\e2e\\" + name + "\\data"
-        self.work_dir = os.path.join(self.root, "data", "VandrelRepair")
-        os.makedirs(os.path.join(self.root, "data"))  # as C:\ProgramData always exists
+        clear_work_folders()
+        self.work_dir = wine.drive_c("ProgramData", WORK_FOLDER)
         self.records = tempfile.mkdtemp(prefix="e2e-records-")
         self.name = name
-        self.data_roots = 1
 
     def fresh_work_directory(self):
-        """Points the next run at a new, empty data root. Under Wine a program
-        that has just ended can keep its file busy for a moment, so a run that
-        replaces it at once may find it still in use."""
-        self.data_roots += 1
-        folder = f"data{self.data_roots}"
-        os.makedirs(os.path.join(self.root, folder))
-        self.data_root = "C:\\e2e\\" + self.name + "\\" + folder
-        self.work_dir = os.path.join(self.root, folder, "VandrelRepair")
+        """Takes away what earlier runs left in the work folder. Done from
+        Linux, as Wine can keep a file that a program has just ended with
+        busy for a moment."""
+        clear_work_folders()
 
     def close(self):
         for holder in getattr(self, "holders", []):
             holder.terminate()
             holder.wait()
         shutil.rmtree(self.root, ignore_errors=True)
+        clear_work_folders()
         shutil.rmtree(self.records, ignore_errors=True)
 
     def install_program(self, folder="bin", name="修复工具.exe", source=None):
@@ -133,10 +145,9 @@ class Scenario:
 
     def expect_standin(self, file_name, exit_code, sleep_ms=0):
         """Prepares the config the stand-in will find once it is downloaded
-        under file_name into the work directory. Returns its record path."""
-        os.makedirs(self.work_dir, exist_ok=True)
+        under file_name. Returns its record path."""
         record = os.path.join(self.records, file_name + ".txt")
-        with open(os.path.join(self.work_dir, file_name + ".cfg"), "w", encoding="utf-8") as f:
+        with open(os.path.join(self.records, file_name + ".cfg"), "w", encoding="utf-8") as f:
             f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\nsleep={sleep_ms}\n")
         return record
 
@@ -149,7 +160,7 @@ class Scenario:
             f.write(command_line)
         args = [os.path.join(wine.BIN_DIR, "driver.exe"), "--out", wine.to_windows(out),
                 "--cmdfile", wine.to_windows(cmdfile), "--timeout", str(timeout * 1000),
-                "--env", "ProgramData=" + self.data_root]
+                "--env", "REPAIR_STANDIN_CONFIG=" + wine.to_windows(self.records)]
         for name, value in (env or {}).items():
             args += ["--env", f"{name}={value}"]
         if close_window:
@@ -225,18 +236,25 @@ def standin_bytes():
         return f.read()
 
 
-def signed_standins(directory):
+def signed_standins(directory, large_mib=0):
     """The stand-in as the signature tests serve it: "unsigned", signed by the
     publisher the signed build requires, by "other", and "changed" after it
-    was signed. The signing CA is trusted in the prefix first."""
+    was signed; with large_mib, also "large", padded to that size, then
+    signed by the publisher. The signing CA is trusted in the prefix first."""
     pairs, ca = make_code_signing(directory, os.environ["REPAIR_TEST_PUBLISHER"])
     status, output = wine.run([os.path.join(wine.BIN_DIR, "trust_ca.exe"), wine.to_windows(ca)])
     if status != 0:
         raise RuntimeError("could not trust the signing CA: " + output)
     variants = {"unsigned": standin_bytes()}
-    for name, (certificate, key) in pairs.items():
+    sources = {name: (STANDIN, pair) for name, pair in pairs.items()}
+    if large_mib:
+        padded = os.path.join(directory, "standin-padded.exe")
+        with open(padded, "wb") as f:
+            f.write(standin_bytes().ljust(large_mib * 1024 * 1024, b"\0"))
+        sources["large"] = (padded, pairs["publisher"])
+    for name, (source, (certificate, key)) in sources.items():
         target = os.path.join(directory, f"standin-{name}.exe")
-        sign(STANDIN, target, certificate, key)
+        sign(source, target, certificate, key)
         with open(target, "rb") as f:
             variants[name] = f.read()
     changed = bytearray(variants["publisher"])

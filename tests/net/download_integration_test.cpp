@@ -113,6 +113,38 @@ TEST_F(DownloadFileTest, ASilentServerIsGivenUpAndTheEarlierFileStays) {
     EXPECT_EQ(ReadTextFile(target), "from an earlier run");
 }
 
+// A scanner holding the earlier copy without sharing: the new file replaces
+// it once it is let go, and one held for good fails the download.
+TEST_F(DownloadFileTest, AnEarlierCopyHeldOpenIsReplacedOnceFreeAndNeverWhileHeld) {
+    for (const DWORD holdMs : {700u, INFINITE}) {
+        WriteTextFile(target, "from an earlier run");
+        const HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        HANDLE releaser = nullptr;
+        if (holdMs != INFINITE) {
+            releaser = CreateThread(
+                nullptr, 0,
+                [](void* handle) -> DWORD {
+                    Sleep(700);
+                    CloseHandle(handle);
+                    return 0;
+                },
+                held, 0, nullptr);
+        }
+        const bool fetched = Fetch(std::wstring(kServer) + L"/length.bin", target);
+        if (releaser != nullptr) {
+            WaitForSingleObject(releaser, INFINITE);
+            CloseHandle(releaser);
+            EXPECT_TRUE(fetched);
+            EXPECT_EQ(SizeOf(target), kServedSize);
+        } else {
+            CloseHandle(held);
+            EXPECT_FALSE(fetched);
+            EXPECT_EQ(ReadTextFile(target), "from an earlier run");
+        }
+    }
+}
+
 // A player's machine fetches and runs the same program name run after run;
 // a program that has just ended may keep its file busy for a moment.
 TEST_F(DownloadFileTest, AProgramIsFetchedStartedAndReplacedAHundredTimesInARow) {

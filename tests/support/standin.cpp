@@ -1,7 +1,9 @@
 // Stands in for the runtime installer and the repair tool. It records how it
 // was started (its whole command line, the arguments as CommandLineToArgvW
 // splits them, the start-up flags) and exits with the code that a file named
-// after itself with ".cfg" appended asks for:
+// after itself with ".cfg" appended asks for. That file lies in the folder
+// that REPAIR_STANDIN_CONFIG names (the program under test hands its
+// environment on; its work folder is its own) or else beside the stand-in:
 //   exit=<unsigned 32-bit code>
 //   record=<path of the record to write>
 //   sleep=<milliseconds to run before exiting>
@@ -21,7 +23,13 @@ int wmain() {
     unsigned long exitCode = 0;
     unsigned long sleepMs = 0;
     std::wstring record;
-    std::istringstream config(ReadTextFile(std::wstring(self) + L".cfg"));
+    std::wstring configPath = std::wstring(self) + L".cfg";
+    wchar_t folder[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"REPAIR_STANDIN_CONFIG", folder, MAX_PATH) > 0) {
+        const wchar_t* name = wcsrchr(self, L'\\');
+        configPath = std::wstring(folder) + L"\\" + (name ? name + 1 : self) + L".cfg";
+    }
+    std::istringstream config(ReadTextFile(configPath));
     for (std::string line; std::getline(config, line);) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
