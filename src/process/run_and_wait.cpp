@@ -28,7 +28,8 @@ STARTUPINFOW ChildStartupInfo(bool showNormal) {
     return startup;
 }
 
-int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal) {
+int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal,
+               const std::function<void()>& started) {
     const std::wstring commandLine = ChildCommandLine(path, args);
     // CreateProcessW may write into the command line it is given.
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -42,7 +43,7 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     const STARTUPINFOW startupTemplate = ChildStartupInfo(showNormal);
     PROCESS_INFORMATION info = {};
     // A scanner may still hold the file it has just seen written.
-    const DWORD started = RetryWhileBusy([&] {
+    const DWORD created = RetryWhileBusy([&] {
         STARTUPINFOW startup = startupTemplate;
         info = {};
         return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) !=
@@ -50,7 +51,10 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
                    ? ERROR_SUCCESS
                    : GetLastError();
     });
-    if (started != ERROR_SUCCESS) {
+    if (started) {
+        started();
+    }
+    if (created != ERROR_SUCCESS) {
         return -1;
     }
     const ScopedHandle process(info.hProcess);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace repair {
@@ -15,6 +16,8 @@ STARTUPINFOW ChildStartupInfo(bool showNormal);
 // Runs one executable to its end, keeping the thread's windows answering and
 // trying again for a while when the file is busy. The child's exit code as signed 32 bits,
 // or -1 when it could not be started (a child exiting 0xFFFFFFFF looks the same).
-int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal);
+// started, when given, is called as soon as CreateProcessW has returned.
+int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal,
+               const std::function<void()>& started = nullptr);
 
 }  // namespace repair

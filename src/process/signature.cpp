@@ -4,6 +4,8 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include "util/busy_retry.h"
+#include "util/message_pump.h"
 #include "util/system_library.h"
 
 namespace repair {
@@ -19,10 +21,11 @@ bool RevocationUnknown(LONG result) {
 // file is never accepted when wintrust or crypt32 cannot be had.
 class TrustSession {
 public:
-    TrustSession(const std::wstring& path, bool checkRevocation)
+    TrustSession(HANDLE file, const std::wstring& path, bool checkRevocation)
         : verify_(REPAIR_SYSTEM_FUNCTION(kWintrustDll, WinVerifyTrust)) {
         file_.cbStruct = sizeof(file_);
         file_.pcwszFilePath = path.c_str();
+        file_.hFile = file;
         data_.cbStruct = sizeof(data_);
         data_.dwUIChoice = WTD_UI_NONE;
         data_.fdwRevocationChecks = checkRevocation ? WTD_REVOKE_WHOLECHAIN : WTD_REVOKE_NONE;
@@ -75,8 +78,10 @@ private:
 
 class Win32Trust final : public TrustShell {
 public:
+    explicit Win32Trust(HANDLE file) : file_(file) {}
+
     TrustAnswer Verify(const std::wstring& path, bool checkRevocation) override {
-        const TrustSession session(path, checkRevocation);
+        const TrustSession session(file_, path, checkRevocation);
         TrustAnswer answer;
         answer.result = session.result();
         if (answer.result == ERROR_SUCCESS) {
@@ -84,6 +89,9 @@ public:
         }
         return answer;
     }
+
+private:
+    HANDLE file_;
 };
 
 }  // namespace
@@ -96,9 +104,33 @@ bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustSh
     return answer.result == ERROR_SUCCESS && !publisher.empty() && answer.signer == publisher;
 }
 
+ScopedHandle OpenUnchangeable(const std::wstring& path) {
+    ScopedHandle file;
+    // A scanner may still hold the file it has just seen written.
+    RetryWhileBusy([&] {
+        const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return GetLastError();
+        }
+        file.reset(handle);
+        return static_cast<DWORD>(ERROR_SUCCESS);
+    });
+    return file;
+}
+
+bool IsSignedBy(HANDLE file, const std::wstring& path, const std::wstring& publisher) {
+    bool signedBy = false;
+    RunWhilePumping([&] {
+        Win32Trust shell(file);
+        signedBy = IsSignedBy(path, publisher, shell);
+    });
+    return signedBy;
+}
+
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) {
-    Win32Trust shell;
-    return IsSignedBy(path, publisher, shell);
+    const ScopedHandle file = OpenUnchangeable(path);
+    return file && IsSignedBy(file.get(), path, publisher);
 }
 
 }  // namespace repair

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "util/scoped.h"
+
 namespace repair {
 
 // What WinVerifyTrust said of a file, and the common name of its signer's
@@ -29,6 +31,17 @@ public:
 // cache is judged on everything else, or Microsoft's own installer would be
 // refused on every machine that has not fetched the CRL.
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustShell& shell);
+
+// Opens a file for reading while denying everyone else writing, replacing
+// and deleting it, so that the file checked is the file that then starts.
+// Tried again for a while when the file is busy. Empty when it cannot.
+ScopedHandle OpenUnchangeable(const std::wstring& path);
+
+// The real check of the file open as file (path names it): WinVerifyTrust
+// hashes the whole file, so it runs on a thread of its own while this
+// thread keeps its windows answering.
+bool IsSignedBy(HANDLE file, const std::wstring& path, const std::wstring& publisher);
+// The same for a file opened here and closed again.
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher);
 
 }  // namespace repair

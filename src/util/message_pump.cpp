@@ -1,11 +1,18 @@
 #include "util/message_pump.h"
 
+#include "util/scoped.h"
+
 namespace repair {
 namespace {
 
 // Short enough that a window never looks hung even when no input arrives to
 // wake the wait.
 constexpr DWORD kPumpSliceMs = 100;
+
+DWORD WINAPI RunWork(void* parameter) {
+    (*static_cast<const std::function<void()>*>(parameter))();
+    return 0;
+}
 
 }  // namespace
 
@@ -37,6 +44,17 @@ int WaitPumping(const HANDLE* handles, DWORD count, DWORD timeoutMs) {
             return -1;
         }
     }
+}
+
+void RunWhilePumping(const std::function<void()>& work) {
+    // work stays in the caller's frame: this waits until the thread has ended.
+    const ScopedHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
+    if (!thread) {
+        work();
+        return;
+    }
+    const HANDLE waitFor = thread.get();
+    WaitPumping(&waitFor, 1, INFINITE);
 }
 
 void PausePumping(DWORD milliseconds) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace repair {
 
 // Dispatches every message waiting for the calling thread's windows.
@@ -12,6 +14,11 @@ void PumpMessages();
 // the shell offers the player to end the program. Returns the index of the
 // signalled handle, or -1 when the time ran out or the wait failed.
 int WaitPumping(const HANDLE* handles, DWORD count, DWORD timeoutMs);
+
+// Runs work on a thread of its own and returns once it has finished, the
+// calling thread's windows answering meanwhile; runs it here when no thread
+// can be had. work must not touch this thread's windows.
+void RunWhilePumping(const std::function<void()>& work);
 
 // A pause that keeps the windows answering.
 void PausePumping(DWORD milliseconds);

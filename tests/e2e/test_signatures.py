@@ -25,7 +25,7 @@ class SignatureTest(ScenarioTest):
     @classmethod
     def setUpClass(cls):
         cls.directory = tempfile.mkdtemp(prefix="repair-signing-")
-        cls.variants = signed_standins(cls.directory)
+        cls.variants = signed_standins(cls.directory, large_mib=60)
 
     @classmethod
     def tearDownClass(cls):
@@ -80,6 +80,23 @@ class SignatureTest(ScenarioTest):
                     self.assertIsNone(read_record(installer), "never started")
                     self.assertIsNone(read_record(tool))
                     self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
+
+    def test_the_window_keeps_answering_while_a_large_installer_is_checked(self):
+        # WinVerifyTrust hashes the whole file; the runtime installer is about 55 MB.
+        set_runtime_on_disk(False)
+        self.addCleanup(set_runtime_on_disk, True)
+        installer = self.scenario.expect_standin(INSTALLER_X86, 0)
+        self.scenario.expect_standin(TOOL_X86, 0)
+        server = self.serve(PORT, {"/" + INSTALLER_X86: Payload(self.variants["large"]),
+                                   "/" + TOOL_X86: Payload(self.variants["publisher"])})
+        outcome = self.scenario.run(quote(self.program) + " --client-dir D:\\Games", probe_hang=True, timeout=180)
+        server.stop()
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertIsNotNone(read_record(installer), "the large installer was accepted and ran")
+        self.assertEqual(outcome.responsiveness.hung, 0, outcome.log)
+        self.assertEqual(outcome.responsiveness.unanswered, 0, outcome.log)
+        print(f"60 MiB signed installer: longest WM_NULL answer {outcome.responsiveness.longest_answer_ms} ms "
+              f"over {outcome.responsiveness.looks} looks, {outcome.seconds:.1f} s in all")
 
     def test_without_a_tool_publisher_an_unsigned_tool_runs_as_before(self):
         program = self.scenario.install_program(name="unchecked.exe")  # the test build: no publishers set

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "process/signature.h"
 #include "support/scratch.h"
 #include "util/busy_retry.h"
 #include "util/command_line.h"
@@ -92,6 +93,29 @@ TEST_F(RunAndWaitTest, AProgramHeldOpenWithoutSharingStartsOnceItIsLetGo) {
     EXPECT_GT(BusyRetriesSoFar(), retriesBefore);
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);
+}
+
+// What the signature check holds between the check and the start: the file
+// can be read and started, but nobody can change, replace or delete it.
+TEST_F(RunAndWaitTest, AFileHeldUnchangeableStillStarts) {
+    ExitWith("9");
+    ScopedHandle held = OpenUnchangeable(child);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(CreateFileW(child.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    const std::wstring other = scratch / L"other.exe";
+    WriteTextFile(other, "swapped in");
+    EXPECT_FALSE(MoveFileExW(other.c_str(), child.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(DeleteFileW(child.c_str()));
+    bool wasHeld = false;
+    EXPECT_EQ(RunAndWait(child, L"", false,
+                         [&] {
+                             wasHeld = static_cast<bool>(held);
+                             held.reset();
+                         }),
+              9);
+    EXPECT_TRUE(wasHeld) << "held until CreateProcessW returned";
 }
 
 }  // namespace
