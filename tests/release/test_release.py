@@ -15,7 +15,9 @@ import tempfile
 import unittest
 
 from harness import wine
+from harness.bootstrapper import TOOL_X64, Scenario, quote, read_record, set_runtime_on_disk, standin_bytes
 from harness.certificates import make_code_signing, make_pkcs12, make_server_only
+from harness.http_server import DownloadServer, Payload
 
 SOURCE = os.environ.get("REPAIR_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 ARTEFACT = os.environ["REPAIR_ARTEFACT"]
@@ -25,8 +27,8 @@ NAME = "修复工具.exe"
 DOS_STUB_BYTE = 0x60
 
 
-def run(args, env=None):
-    completed = subprocess.run(args, cwd=SOURCE, env={**os.environ, **(env or {})}, stdin=subprocess.DEVNULL,
+def run(args, env=None, cwd=SOURCE):
+    completed = subprocess.run(args, cwd=cwd, env={**os.environ, **(env or {})}, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False)
     return completed.returncode, completed.stdout.decode("utf-8", "replace")
 
@@ -50,6 +52,10 @@ class ReleaseTest(unittest.TestCase):
         pairs, ca = make_code_signing(cls.directory, PUBLISHER)
         cls.ca = ca
         cls.good = make_pkcs12(cls.directory, "publisher", *pairs["publisher"], PASSWORD)
+        # The publisher's certificate without the CA that issued it: a chain
+        # that leads to no trusted root.
+        leaf = os.path.join(cls.directory, "publisher.pem")
+        cls.no_root = make_pkcs12(cls.directory, "leaf-only", leaf, pairs["publisher"][1], PASSWORD)
         cls.server_only = make_pkcs12(cls.directory, "server", *make_server_only(cls.directory, "server"), PASSWORD)
 
     @classmethod
@@ -59,9 +65,20 @@ class ReleaseTest(unittest.TestCase):
     def setUp(self):
         self.out = tempfile.mkdtemp(prefix="dist-", dir=self.directory)
 
-    def release(self, *args, password=PASSWORD):
-        env = {"REPAIR_SIGN_PASSWORD": password} if password is not None else {}
-        return run([os.path.join(SOURCE, "scripts", "release"), "--out", self.out, *args], env=env)
+    def release(self, *args, password=PASSWORD, out=None, cwd=SOURCE, env=None):
+        env = {**({"REPAIR_SIGN_PASSWORD": password} if password is not None else {}), **(env or {})}
+        return run([os.path.join(SOURCE, "scripts", "release"), "--out", out or self.out, *args], env=env, cwd=cwd)
+
+    def spy_on_cmake(self):
+        """A cmake first on PATH that records the environment it was given,
+        which the compilers inherit, and then runs the real one."""
+        spy = os.path.join(self.directory, "spy")
+        os.makedirs(spy, exist_ok=True)
+        record = os.path.join(self.directory, "cmake-environment.txt")
+        with open(os.path.join(spy, "cmake"), "w", encoding="utf-8") as f:
+            f.write(f"#!/bin/sh\nenv >>'{record}'\necho \"$@\" >>'{record}'\nexec /usr/bin/cmake \"$@\"\n")
+        os.chmod(os.path.join(spy, "cmake"), 0o755)
+        return {"PATH": spy + os.pathsep + os.environ["PATH"]}, record
 
     def published(self):
         return os.path.join(self.out, NAME)
@@ -81,9 +98,14 @@ class ReleaseTest(unittest.TestCase):
             self.assertTrue(a.read() == b.read(), "a second build in another folder gave other bytes")
 
     def test_a_signed_release_is_trusted_carries_the_rebuilt_digest_and_refuses_a_changed_byte(self):
-        status, output = self.release("--pkcs12", self.good)
+        spy, record = self.spy_on_cmake()
+        status, output = self.release("--pkcs12", self.good, "--allow-unchecked-tool", env=spy)
         self.assertEqual(status, 0, output)
         self.assertIn(f"signed by {PUBLISHER}", output)
+        with open(record, encoding="utf-8") as f:
+            seen = f.read()
+        self.assertIn("--preset windows-x86", seen, "the spy saw the build")
+        self.assertNotIn(PASSWORD, seen, "the password never reaches cmake or the compilers")
         self.assert_checksums_match()
         self.assert_rebuilt_the_same_bytes()
 
@@ -108,21 +130,53 @@ class ReleaseTest(unittest.TestCase):
         self.assertEqual(status, 1, "one changed byte is refused: " + log)
         print(f"signed artefact {os.path.getsize(self.published())} bytes, digest {carried[0]}")
 
-    def test_without_a_certificate_the_release_says_it_is_unsigned(self):
-        status, output = self.release(password=None)
+    def test_without_a_certificate_the_release_says_it_is_unsigned_and_unchecked(self):
+        status, output = self.release("--allow-unchecked-tool", password=None)
         self.assertEqual(status, 0, output)
         self.assertIn("UNSIGNED", output)
+        self.assertIn("the repair tool is NOT checked", output.strip().splitlines()[-1], "said last")
         self.assert_checksums_match()
         self.assert_rebuilt_the_same_bytes()
+
+    def test_without_a_tool_publisher_nothing_is_released(self):
+        status, output = self.release(password=None, env={"REPAIR_TOOL_PUBLISHER": ""})
+        self.assertNotEqual(status, 0, output)
+        self.assertIn("--tool-publisher", output)
+        self.assertIn("--allow-unchecked-tool", output)
+        self.assertEqual(os.listdir(self.out), [])
+
+    def test_a_release_for_a_tool_publisher_refuses_an_unsigned_tool_and_lands_where_asked(self):
+        # From another folder with a relative --out; built for the loopback
+        # server, so that the released file itself can be run under 32-bit Wine.
+        caller = tempfile.mkdtemp(prefix="caller-", dir=self.directory)
+        status, output = self.release("--tool-publisher", PUBLISHER, "--download-base", "http://127.0.0.1:47801",
+                                      password=None, out="relative-out", cwd=caller)
+        self.assertEqual(status, 0, output)
+        self.assertIn(f"must be signed by '{PUBLISHER}'", output)
+        published = os.path.join(caller, "relative-out", NAME)
+        self.assertTrue(os.path.isfile(published), output)
+        self.assertFalse(os.path.exists(os.path.join(SOURCE, "relative-out")))
+
+        set_runtime_on_disk(True)
+        scenario = Scenario("release_tool_publisher")
+        self.addCleanup(scenario.close)
+        program = scenario.install_program(source=published)
+        record = scenario.expect_standin(TOOL_X64, 0)
+        with DownloadServer(47801, {"/" + TOOL_X64: Payload(standin_bytes())}):
+            outcome = scenario.run(quote(program) + " --client-dir D:\\Games", timeout=300)
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual([b.text for b in outcome.boxes], ["下载最新修复工具失败，请检查网络后重试。"])
+        self.assertIsNone(read_record(record), "the unsigned tool never started")
 
     def test_a_wrong_password_or_a_certificate_not_for_code_signing_stops_it_with_nothing_finished(self):
         for name, args, password, message in (
                 ("wrong password", ("--pkcs12", self.good), "not the password", "wrong password"),
-                ("server certificate", ("--pkcs12", self.server_only), PASSWORD, "not for code signing")):
+                ("server certificate", ("--pkcs12", self.server_only), PASSWORD, "not for code signing"),
+                ("no trusted root", ("--pkcs12", self.no_root), PASSWORD, "leads to no trusted root")):
             with self.subTest(name):
                 with open(self.published(), "wb") as f:
                     f.write(b"an earlier release")
-                status, output = self.release(*args, password=password)
+                status, output = self.release(*args, "--allow-unchecked-tool", password=password)
                 self.assertNotEqual(status, 0, output)
                 self.assertIn(message, output)
                 self.assertEqual(os.listdir(self.out), [], "nothing in the output folder looks finished")
