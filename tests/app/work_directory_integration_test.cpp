@@ -35,23 +35,19 @@ TEST(CreateWorkDirectory, AFileInThePlaceOfTheFolderIsMovedAsideForAFreshOne) {
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The real calls, except that the fixed folder looks like another user's and
-// cannot be moved aside, as when that user holds it open.
-class HeldByAnotherUser final : public DirectorySecurityShell {
+// The real calls; the shells below change what the real file system
+// cannot be made to say under Wine.
+class RealShell : public DirectorySecurityShell {
 public:
-    explicit HeldByAnotherUser(PSECURITY_DESCRIPTOR descriptor) : real_(Win32DirectorySecurityShell(descriptor)) {}
+    explicit RealShell(PSECURITY_DESCRIPTOR descriptor) : real_(Win32DirectorySecurityShell(descriptor)) {}
     DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR d) override {
         return real_->CreateSecured(path, d);
     }
-    ExistingEntry OpenExisting(const std::wstring& path) override {
-        ExistingEntry entry = real_->OpenExisting(path);
-        entry.owner.clear();
-        return entry;
-    }
+    ExistingEntry OpenExisting(const std::wstring& path) override { return real_->OpenExisting(path); }
     DWORD ApplyToOpened(PSECURITY_DESCRIPTOR d) override { return real_->ApplyToOpened(d); }
-    void CloseOpened() override { real_->CloseOpened(); }
-    bool MoveAside(const std::wstring&, const std::wstring&) override { return false; }
     std::optional<std::vector<FolderEntry>> ListOpened() override { return real_->ListOpened(); }
+    void CloseOpened() override { real_->CloseOpened(); }
+    bool MoveAside(const std::wstring& p, const std::wstring& n) override { return real_->MoveAside(p, n); }
     std::wstring RandomHex() override { return real_->RandomHex(); }
     void SetOwnershipPrivileges(bool enabled) override { real_->SetOwnershipPrivileges(enabled); }
 
@@ -59,30 +55,32 @@ private:
     std::unique_ptr<DirectorySecurityShell> real_;
 };
 
-// The real calls, except that every folder reads as the administrators'.
-class OwnedByAdministrators final : public DirectorySecurityShell {
+// The fixed folder looks like another user's and cannot be moved aside, as
+// when that user holds it open.
+class HeldByAnotherUser final : public RealShell {
 public:
-    explicit OwnedByAdministrators(PSECURITY_DESCRIPTOR descriptor) : real_(Win32DirectorySecurityShell(descriptor)) {}
-    DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR d) override {
-        return real_->CreateSecured(path, d);
-    }
+    using RealShell::RealShell;
     ExistingEntry OpenExisting(const std::wstring& path) override {
-        ExistingEntry entry = real_->OpenExisting(path);
+        ExistingEntry entry = RealShell::OpenExisting(path);
+        entry.owner.clear();
+        return entry;
+    }
+    bool MoveAside(const std::wstring&, const std::wstring&) override { return false; }
+};
+
+// Every folder reads as the administrators' (Wine reads the running account).
+class OwnedByAdministrators final : public RealShell {
+public:
+    using RealShell::RealShell;
+    ExistingEntry OpenExisting(const std::wstring& path) override {
+        ExistingEntry entry = RealShell::OpenExisting(path);
         BYTE sid[SECURITY_MAX_SID_SIZE] = {};
         DWORD size = sizeof(sid);
         CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size);
         entry.owner.assign(sid, sid + size);
         return entry;
     }
-    DWORD ApplyToOpened(PSECURITY_DESCRIPTOR d) override { return real_->ApplyToOpened(d); }
-    std::optional<std::vector<FolderEntry>> ListOpened() override { return real_->ListOpened(); }
-    void CloseOpened() override { real_->CloseOpened(); }
-    bool MoveAside(const std::wstring& p, const std::wstring& n) override { return real_->MoveAside(p, n); }
     std::wstring RandomHex() override { return L"aside"; }
-    void SetOwnershipPrivileges(bool enabled) override { real_->SetOwnershipPrivileges(enabled); }
-
-private:
-    std::unique_ptr<DirectorySecurityShell> real_;
 };
 
 TEST(CreateWorkDirectory, AnAdministratorsFolderIsAdoptedOnlyWhileItHoldsNothingButOurFiles) {
