@@ -34,8 +34,6 @@ bool IsWellKnown(const std::vector<BYTE>& sid, WELL_KNOWN_SID_TYPE type) {
 
 class Win32RunGuard final : public RunGuardShell {
 public:
-    // administratorsOwn: the machine-wide run guard; otherwise the session's
-    // prompt guard, made by an unelevated start with the default security.
     explicit Win32RunGuard(bool administratorsOwn) : administratorsOwn_(administratorsOwn) {}
 
     GuardAnswer Open(const wchar_t* name) override {
@@ -140,11 +138,15 @@ bool OtherRunInProgress(bool elevated, const GuardNames& names, RunGuardShell& r
     return HeldElsewhere(names.run, run) || !ClaimPrompt(names.prompt, prompt);
 }
 
+std::unique_ptr<RunGuardShell> Win32RunGuardShell(bool administratorsOwn) {
+    return std::make_unique<Win32RunGuard>(administratorsOwn);
+}
+
 bool OtherRunInProgress(bool elevated) {
     // Kept open, and held, until the process ends.
-    static Win32RunGuard run(true);
-    static Win32RunGuard prompt(false);
-    return OtherRunInProgress(elevated, GuardNames{kRunGuardName, kPromptGuardName}, run, prompt);
+    static const std::unique_ptr<RunGuardShell> run = Win32RunGuardShell(true);
+    static const std::unique_ptr<RunGuardShell> prompt = Win32RunGuardShell(false);
+    return OtherRunInProgress(elevated, GuardNames{kRunGuardName, kPromptGuardName}, *run, *prompt);
 }
 
 }  // namespace repair

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -49,6 +50,11 @@ bool IsGenuineGuardOwner(const std::vector<BYTE>& owner);
 // guard that a thread holds means a run is in progress; then it takes the
 // prompt guard, which only another start at the UAC prompt holds.
 bool OtherRunInProgress(bool elevated, const GuardNames& names, RunGuardShell& run, RunGuardShell& prompt);
+
+// The real mutex calls. administratorsOwn: the machine-wide run guard, made
+// owned by Administrators; otherwise the session's prompt guard, made by an
+// unelevated start with the default security.
+std::unique_ptr<RunGuardShell> Win32RunGuardShell(bool administratorsOwn);
 
 // The guard of the real program, held for the rest of the process.
 bool OtherRunInProgress(bool elevated);
