@@ -25,30 +25,29 @@ protected:
 
 TEST_F(RunGuardIntegration, TheElevatedRunsGuardIsGenuineHeldAndSeenAsSuchUntilItsThreadEnds) {
     const auto elevated = Win32RunGuardShell(true);
-    HANDLE holder = nullptr;
-    {
-        // Taken on a thread of its own, so that the thread's end abandons it.
-        struct Context {
-            RunGuardShell* shell;
-            const wchar_t* name;
-            HANDLE taken;
-            bool inProgress;
-        } context{elevated.get(), names.run, CreateEventW(nullptr, TRUE, FALSE, nullptr), true};
-        holder = CreateThread(
-            nullptr, 0,
-            [](void* parameter) -> DWORD {
-                auto& c = *static_cast<Context*>(parameter);
-                c.inProgress = OtherRunInProgress(true, GuardNames{c.name, L"Local\\unused"}, *c.shell, *c.shell);
-                SetEvent(c.taken);
-                Sleep(1500);
-                return 0;
-            },
-            &context, 0, nullptr);
-        ASSERT_NE(holder, nullptr);
-        WaitForSingleObject(context.taken, INFINITE);
-        CloseHandle(context.taken);
-        EXPECT_FALSE(context.inProgress) << "the first run takes it";
-    }
+    // Taken on a thread of its own, so that the thread's end abandons it.
+    struct Context {
+        RunGuardShell* shell;
+        const wchar_t* name;
+        HANDLE taken;
+        HANDLE end;
+        bool inProgress;
+    } context{elevated.get(), names.run, CreateEventW(nullptr, TRUE, FALSE, nullptr),
+              CreateEventW(nullptr, TRUE, FALSE, nullptr), true};
+    const HANDLE holder = CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+            auto& c = *static_cast<Context*>(parameter);
+            c.inProgress = OtherRunInProgress(true, GuardNames{c.name, L"Local\\unused"}, *c.shell, *c.shell);
+            SetEvent(c.taken);
+            WaitForSingleObject(c.end, INFINITE);
+            return 0;
+        },
+        &context, 0, nullptr);
+    ASSERT_NE(holder, nullptr);
+    WaitForSingleObject(context.taken, INFINITE);
+    EXPECT_FALSE(context.inProgress) << "the first run takes it";
+
     const auto look = Win32RunGuardShell(true);
     ASSERT_TRUE(look->Open(names.run).opened);
     EXPECT_TRUE(IsGenuineGuardOwner(look->Owner())) << "owned by Administrators as made";
@@ -57,8 +56,11 @@ TEST_F(RunGuardIntegration, TheElevatedRunsGuardIsGenuineHeldAndSeenAsSuchUntilI
     const auto second = Win32RunGuardShell(true);
     EXPECT_TRUE(OtherRunInProgress(true, names, *second, *second)) << "a second elevated start";
 
+    SetEvent(context.end);
     WaitForSingleObject(holder, INFINITE);
     CloseHandle(holder);
+    CloseHandle(context.taken);
+    CloseHandle(context.end);
     // Still there (look keeps it open), but abandoned: no run is in progress.
     EXPECT_EQ(look->IsHeld(), std::optional<bool>(false));
     EXPECT_FALSE(StandardStartSeesARun());
