@@ -1,10 +1,10 @@
 #include "app/single_run.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include "util/constants.h"
 #include "util/scoped.h"
+#include "util/sid.h"
 
 namespace repair {
 namespace {
@@ -23,14 +23,6 @@ constexpr DWORD kMutantQueryState = 0x0001;
 // it, every signed-in user may only read its owner and its state. Nobody
 // else can take it, nor keep it alive to take it once the run ends.
 constexpr wchar_t kRunGuardSddl[] = L"O:BAD:(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)(A;;0x20001;;;AU)";
-
-bool IsWellKnown(const std::vector<BYTE>& sid, WELL_KNOWN_SID_TYPE type) {
-    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof(buffer);
-    return !sid.empty() && IsValidSid(const_cast<BYTE*>(sid.data())) != FALSE &&
-           CreateWellKnownSid(type, nullptr, buffer, &size) != FALSE &&
-           EqualSid(const_cast<BYTE*>(sid.data()), buffer) != FALSE;
-}
 
 class Win32RunGuard final : public RunGuardShell {
 public:
@@ -52,18 +44,7 @@ public:
         SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
         return Answer(CreateMutexW(&attributes, FALSE, name));
     }
-    std::vector<BYTE> Owner() override {
-        PSID owner = nullptr;
-        ScopedLocalMemory descriptor;
-        if (!mutex_ ||
-            GetSecurityInfo(mutex_.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                            nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive())) != ERROR_SUCCESS ||
-            owner == nullptr || IsValidSid(owner) == FALSE) {
-            return {};
-        }
-        const BYTE* bytes = static_cast<const BYTE*>(owner);
-        return std::vector<BYTE>(bytes, bytes + GetLengthSid(owner));
-    }
+    SidBytes Owner() override { return OwnerOf(mutex_.get(), SE_KERNEL_OBJECT); }
     std::optional<bool> IsHeld() override {
         const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
         const auto query = reinterpret_cast<NtQueryMutantFn>(
@@ -124,8 +105,8 @@ bool HeldElsewhere(const wchar_t* name, RunGuardShell& shell) {
 
 }  // namespace
 
-bool IsGenuineGuardOwner(const std::vector<BYTE>& owner) {
-    return IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid);
+bool IsGenuineGuardOwner(const SidBytes& owner) {
+    return IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid);
 }
 
 bool OtherRunInProgress(bool elevated, const GuardNames& names, RunGuardShell& run, RunGuardShell& prompt) {

@@ -4,7 +4,8 @@
 
 #include <memory>
 #include <optional>
-#include <vector>
+
+#include "util/sid.h"
 
 namespace repair {
 
@@ -15,7 +16,7 @@ struct GuardAnswer {
 };
 
 // The named mutex behind "one run at a time"; faked in tests, since under
-// Wine every process is an administrator and owners are not kept.
+// Wine every process is an administrator and no start is a standard user's.
 class RunGuardShell {
 public:
     virtual ~RunGuardShell() = default;
@@ -25,7 +26,7 @@ public:
     // (owner and state) but only administrators may take; or opens it.
     virtual GuardAnswer Create(const wchar_t* name) = 0;
     // The owner of what Open or Create gave, as SID bytes; empty when unread.
-    virtual std::vector<BYTE> Owner() = 0;
+    virtual SidBytes Owner() = 0;
     // Whether a thread holds what Open gave; nullopt when that cannot be told.
     virtual std::optional<bool> IsHeld() = 0;
     // WaitForSingleObject on what Create gave, without waiting.
@@ -40,7 +41,7 @@ struct GuardNames {
 // Whether a guard with this owner can only have been made by an elevated
 // run: Administrators or SYSTEM. Any user may create a mutex in the global
 // namespace, but none can make Administrators its owner.
-bool IsGenuineGuardOwner(const std::vector<BYTE>& owner);
+bool IsGenuineGuardOwner(const SidBytes& owner);
 
 // True when another run holds the guard. An elevated process takes the run
 // guard and keeps it until it ends (a crash leaves it abandoned, which the

@@ -14,17 +14,6 @@ namespace {
 constexpr wchar_t kTrustedInstallerSid[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr wchar_t kMovedAsideInfix[] = L"-moved-";
 
-bool SameSid(const SidBytes& sid, PSID other) {
-    return !sid.empty() && other != nullptr && IsValidSid(const_cast<BYTE*>(sid.data())) != FALSE &&
-           EqualSid(const_cast<BYTE*>(sid.data()), other) != FALSE;
-}
-
-bool IsWellKnown(const SidBytes& sid, WELL_KNOWN_SID_TYPE type) {
-    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof(buffer);
-    return CreateWellKnownSid(type, nullptr, buffer, &size) != FALSE && SameSid(sid, buffer);
-}
-
 // Keeps the ownership privileges enabled from the first time they are needed
 // until the work folder is settled, and never longer.
 class OwnershipPrivileges {
@@ -86,7 +75,7 @@ bool IsTrustedOwner(const SidBytes& owner) {
     if (owner.empty()) {
         return false;
     }
-    if (IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid)) {
+    if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid)) {
         return true;
     }
     ScopedLocalMemory trustedInstaller;
@@ -181,7 +170,7 @@ public:
         entry.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.isReparsePoint = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (canRead) {
-            entry.owner = OwnerOf(opened_.get());
+            entry.owner = OwnerOf(opened_.get(), SE_FILE_OBJECT);
         }
         return entry;
     }
@@ -277,24 +266,6 @@ private:
             CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-    }
-
-    static SidBytes CopySid(PSID sid) {
-        if (sid == nullptr || IsValidSid(sid) == FALSE) {
-            return {};
-        }
-        const BYTE* bytes = static_cast<const BYTE*>(sid);
-        return SidBytes(bytes, bytes + GetLengthSid(sid));
-    }
-
-    static SidBytes OwnerOf(HANDLE entry) {
-        PSID owner = nullptr;
-        ScopedLocalMemory descriptor;
-        if (GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive())) != ERROR_SUCCESS) {
-            return {};
-        }
-        return CopySid(owner);
     }
 
     // By handle, so the entry checked is the one that is changed.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "util/sid.h"
+
 namespace repair {
 
 // Owner Administrators; a protected DACL giving SYSTEM and Administrators full
@@ -17,8 +19,6 @@ inline constexpr wchar_t kWorkDirectorySddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI
 // How often a work folder name taken away under us is looked at again before
 // a folder of an unpredictable name is used instead.
 inline constexpr int kWorkDirectoryTries = 3;
-
-using SidBytes = std::vector<BYTE>;
 
 // What an existing entry at the work directory's path turned out to be.
 struct ExistingEntry {

@@ -5,6 +5,7 @@
 
 #include <wchar.h>
 
+#include <iterator>
 #include <memory>
 
 #include "net/download_callback.h"
@@ -21,6 +22,7 @@ namespace {
 // How often the waiting thread shows what arrived and looks at the clock.
 constexpr DWORD kWatchIntervalMs = 100;
 constexpr wchar_t kPartialPrefix[] = L"dl";
+constexpr wchar_t kPartialSuffix[] = L".tmp";
 constexpr wchar_t kPartialPattern[] = L"dl*.tmp";  // what GetTempFileNameW makes of the prefix
 
 using UrlDownloadFn = decltype(&::URLDownloadToFileW);
@@ -103,11 +105,11 @@ bool IsDownloadFileName(const std::wstring& name) {
 }
 
 bool IsPartialDownloadName(const std::wstring& name) {
-    constexpr std::size_t kPrefix = 2;  // "dl"
-    constexpr std::size_t kSuffix = 4;  // ".tmp"
+    constexpr std::size_t kPrefix = std::size(kPartialPrefix) - 1;
+    constexpr std::size_t kSuffix = std::size(kPartialSuffix) - 1;
     if (name.size() < kPrefix + 1 + kSuffix || name.size() > kPrefix + 4 + kSuffix ||
         _wcsnicmp(name.c_str(), kPartialPrefix, kPrefix) != 0 ||
-        _wcsicmp(name.c_str() + name.size() - kSuffix, L".tmp") != 0) {
+        _wcsicmp(name.c_str() + name.size() - kSuffix, kPartialSuffix) != 0) {
         return false;
     }
     for (std::size_t i = kPrefix; i < name.size() - kSuffix; ++i) {

@@ -6,24 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "support/sids.h"
+
 namespace repair {
 namespace {
 
-std::vector<BYTE> SidOf(WELL_KNOWN_SID_TYPE type) {
-    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof(buffer);
-    CreateWellKnownSid(type, nullptr, buffer, &size);
-    return std::vector<BYTE>(buffer, buffer + size);
-}
-
-const std::vector<BYTE> kAdministrators = SidOf(WinBuiltinAdministratorsSid);
-const std::vector<BYTE> kUsers = SidOf(WinBuiltinUsersSid);
+const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
+const SidBytes kUsers = SidOf(WinBuiltinUsersSid);
 
 class FakeGuard final : public RunGuardShell {
 public:
     GuardAnswer answer{true, ERROR_SUCCESS};
     DWORD wait = WAIT_OBJECT_0;
-    std::vector<BYTE> owner = kAdministrators;
+    SidBytes owner = kAdministrators;
     std::optional<bool> held = true;
     std::vector<std::wstring> calls;
 
@@ -35,7 +30,7 @@ public:
         calls.push_back(std::wstring(L"create ") + name);
         return answer;
     }
-    std::vector<BYTE> Owner() override { return owner; }
+    SidBytes Owner() override { return owner; }
     std::optional<bool> IsHeld() override { return held; }
     DWORD TryTake() override {
         calls.push_back(L"take");
@@ -56,7 +51,7 @@ struct GuardCase {
     bool elevated;
     GuardAnswer run;
     DWORD runWait;
-    std::vector<BYTE> runOwner;
+    SidBytes runOwner;
     std::optional<bool> runHeld;
     GuardAnswer prompt;
     DWORD promptWait;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/sids.h"
+
 namespace repair {
 namespace {
 
@@ -76,22 +78,6 @@ TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsMayWriteAndAllIsInherit
             EXPECT_EQ(ace->Mask & kAnyWrite, 0u) << "users must not write";
         }
     }
-}
-
-SidBytes SidOf(WELL_KNOWN_SID_TYPE type) {
-    BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof(buffer);
-    CreateWellKnownSid(type, nullptr, buffer, &size);
-    return SidBytes(buffer, buffer + size);
-}
-
-SidBytes SidOf(const wchar_t* text) {
-    PSID sid = nullptr;
-    ConvertStringSidToSidW(text, &sid);
-    const BYTE* bytes = static_cast<const BYTE*>(sid);
-    SidBytes out(bytes, bytes + GetLengthSid(sid));
-    LocalFree(sid);
-    return out;
 }
 
 const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
