@@ -84,8 +84,8 @@ std::wstring PrepareWorkDirectory() {
 
 std::wstring PrepareWorkDirectoryAt(const std::wstring& path) {
     // Where the downloads go: the fixed folder, or a fresh one when the fixed
-    // name is held by someone else.
-    const std::wstring workDirectory = CreateWorkDirectory(path).path;
+    // name is held by someone else; empty when no folder could be had.
+    const std::wstring workDirectory = CreateWorkDirectory(path);
     RemoveLeftoverPartials(workDirectory);
     return workDirectory;
 }

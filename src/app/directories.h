@@ -30,7 +30,8 @@ std::wstring ExecutableDirectory();
 
 std::wstring PrepareWorkDirectory();
 // Secures the work directory at path (or a fresh one beside it) and sweeps
-// partial downloads that earlier runs gave up; returns where downloads go.
+// partial downloads that earlier runs gave up; returns where downloads go,
+// empty when no folder could be had.
 std::wstring PrepareWorkDirectoryAt(const std::wstring& path);
 std::wstring ResolveClientDirectory();
 

@@ -20,12 +20,11 @@ inline constexpr wchar_t kWorkDirectorySddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI
 // a folder of an unpredictable name is used instead.
 inline constexpr int kWorkDirectoryTries = 3;
 
-// What an existing entry at the work directory's path turned out to be.
-struct ExistingEntry {
-    bool opened = false;
-    bool isDirectory = false;
-    bool isReparsePoint = false;
-    SidBytes owner;
+// One entry of a DACL as read from an existing folder.
+struct AccessEntry {
+    bool allows = true;  // false only for the kinds of entry that deny
+    SidBytes who;        // empty when the entry's kind does not name one plainly
+    ACCESS_MASK mask = 0;
 };
 
 // One entry inside an existing work folder, as listed without following links.
@@ -34,11 +33,27 @@ struct FolderEntry {
     bool regularFile = false;  // neither a folder nor a link of any kind
 };
 
-// Whether a folder with this owner can only have been prepared by the system
-// or an administrator: Administrators, SYSTEM or TrustedInstaller. Not the
-// account this program runs as: its unelevated session could have made the
-// folder, and as its owner could still change its permissions.
-bool IsTrustedOwner(const SidBytes& owner);
+// What stands at the work folder's name, read through one handle opened
+// without following links. Reading it changes nothing.
+struct ExistingEntry {
+    bool opened = false;
+    bool isDirectory = false;
+    bool isReparsePoint = false;
+    SidBytes owner;                                    // empty when unreadable
+    bool daclProtected = false;                        // nothing inherited from the parent
+    std::optional<std::vector<AccessEntry>> dacl;      // nullopt: unreadable, or none (all may do all)
+    std::optional<std::vector<FolderEntry>> contents;  // nullopt: could not be listed
+};
+
+// SYSTEM, Administrators or TrustedInstaller: the only accounts that may own
+// or change a folder whose contents run as administrator. Not the account
+// this program runs as: its unelevated session could have made the folder,
+// and as its owner could still change its permissions.
+bool IsTrustedAccount(const SidBytes& account);
+
+// Whether the DACL lets no one but the trusted accounts add, change or
+// delete anything in the folder, or change its permissions or owner.
+bool OnlyTrustedMayChange(const std::vector<AccessEntry>& dacl);
 
 // Whether a folder holds nothing that this program did not put there: only
 // regular files named as its downloads or as its own partial downloads.
@@ -46,52 +61,38 @@ bool IsTrustedOwner(const SidBytes& owner);
 // from its own folder when run as administrator.
 bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries);
 
-// The file-system calls behind securing the work directory; faked in tests,
-// since Wine neither stores nor enforces security descriptors.
+// Whether an existing entry can only be a work folder that an elevated run
+// of this program made: the one kind that is used without being replaced.
+// A standard user cannot make a folder owned by Administrators, and cannot
+// write into one whose protected DACL grants writing to none but the trusted.
+bool IsOwnWorkFolder(const ExistingEntry& entry);
+
+// The file-system calls behind the work directory; faked in tests, since
+// Wine neither stores nor enforces security descriptors.
 class DirectorySecurityShell {
 public:
     virtual ~DirectorySecurityShell() = default;
     // CreateDirectoryW with the descriptor in the same call: ERROR_SUCCESS or the error code.
     virtual DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor) = 0;
-    // Opens the entry itself (not what a link points to) and reads its owner.
-    virtual ExistingEntry OpenExisting(const std::wstring& path) = 0;
-    // Applies the descriptor's owner and protected DACL to the opened entry.
-    virtual DWORD ApplyToOpened(PSECURITY_DESCRIPTOR descriptor) = 0;
-    // The entries of the opened folder, read through its handle (so never
-    // another folder swapped in under its name); nullopt when unreadable.
-    virtual std::optional<std::vector<FolderEntry>> ListOpened() = 0;
-    virtual void CloseOpened() = 0;
-    // Renames the entry (a link itself, not its target) to another name in
-    // the same folder, taking it over first if need be.
+    // Reads what stands at path (the entry itself, not what a link points to).
+    virtual ExistingEntry Inspect(const std::wstring& path) = 0;
+    // Renames the entry (a link itself, not its target) within its folder.
     virtual bool MoveAside(const std::wstring& path, const std::wstring& newPath) = 0;
     // Hex digits no other user can predict.
     virtual std::wstring RandomHex() = 0;
-    // SeTakeOwnership and SeRestore, enabled only while they are needed: the
-    // installer and the repair tool inherit this token.
-    virtual void SetOwnershipPrivileges(bool enabled) = 0;
 };
 
-enum class WorkDirectoryState {
-    kCreatedSecured,   // made now, with the descriptor
-    kSecuredExisting,  // was there, made by a trusted owner, held only our files; DACL replaced
-    kReplaced,         // anything else stood there (a folder with other owners or files, a link,
-                       // a file): moved aside, made anew
-    kFallback,         // the name could not be had: a fresh folder of an unpredictable name
-    kLeftAsIs,         // nothing could be made; the downloads decide
-};
+// Where the downloads go: the fixed folder at path when this run made it or
+// it is one of our own, else a fresh folder of an unpredictable name beside
+// it; empty when no folder could be had, so that the downloads fail. An
+// existing entry is only ever looked at or renamed, never changed.
+std::wstring SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
+                                 DirectorySecurityShell& shell);
 
-struct WorkDirectoryChoice {
-    WorkDirectoryState state;
-    std::wstring path;  // where the downloads go
-};
+// The real file system's calls.
+std::unique_ptr<DirectorySecurityShell> Win32DirectorySecurityShell();
 
-WorkDirectoryChoice SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
-                                        DirectorySecurityShell& shell);
-
-// The real file system's calls; the descriptor is what a take-over applies.
-std::unique_ptr<DirectorySecurityShell> Win32DirectorySecurityShell(PSECURITY_DESCRIPTOR descriptor);
-
-// Creates or secures the work directory with the real file system.
-WorkDirectoryChoice CreateWorkDirectory(const std::wstring& path);
+// SecureWorkDirectory with the real file system and the work folder's descriptor.
+std::wstring CreateWorkDirectory(const std::wstring& path);
 
 }  // namespace repair

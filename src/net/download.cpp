@@ -12,6 +12,7 @@
 #include "net/transfer_state.h"
 #include "util/busy_retry.h"
 #include "util/constants.h"
+#include "util/join_path.h"
 #include "util/message_pump.h"
 #include "util/scoped.h"
 #include "util/system_library.h"
@@ -121,6 +122,9 @@ bool IsPartialDownloadName(const std::wstring& name) {
 }
 
 void RemoveLeftoverPartials(const std::wstring& directory) {
+    if (!IsFullyQualifiedPath(directory)) {
+        return;  // an empty folder name would sweep the current drive's root
+    }
     WIN32_FIND_DATAW data = {};
     const ScopedFindHandle search(FindFirstFileW((directory + L"\\" + kPartialPattern).c_str(), &data));
     if (!search) {
@@ -143,7 +147,10 @@ bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstri
     sink.SetProgress(0, false);
     // Resolved here, on this thread: the transfer's thread only calls it.
     const UrlDownloadFn download = REPAIR_SYSTEM_FUNCTION(kUrlmonDll, URLDownloadToFileW);
-    if (download == nullptr || IsDirectory(GetFileAttributesW(path.c_str()))) {
+    // A path relative to the current directory (a download folder that
+    // could not be had joins to a bare name) would land wherever the
+    // program was started from, a folder the user may write.
+    if (download == nullptr || !IsFullyQualifiedPath(path) || IsDirectory(GetFileAttributesW(path.c_str()))) {
         return false;
     }
 

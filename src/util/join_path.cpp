@@ -15,6 +15,13 @@ std::optional<std::wstring> TryJoinPath(const std::wstring& directory, const std
     return std::wstring(buffer);
 }
 
+bool IsFullyQualifiedPath(const std::wstring& path) {
+    const bool driveRoot = path.size() >= 3 &&
+                           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+                           path[1] == L':' && path[2] == L'\\';
+    return driveRoot || path.rfind(L"\\\\", 0) == 0;
+}
+
 std::wstring JoinPath(const std::wstring& directory, const std::wstring& relative) {
     wchar_t buffer[MAX_PATH] = {};
     lstrcpynW(buffer, directory.c_str(), MAX_PATH);

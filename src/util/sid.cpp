@@ -4,6 +4,14 @@
 
 namespace repair {
 
+SidBytes SidBytesOf(PSID sid) {
+    if (sid == nullptr || IsValidSid(sid) == FALSE) {
+        return {};
+    }
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    return SidBytes(bytes, bytes + GetLengthSid(sid));
+}
+
 bool SameSid(const SidBytes& sid, PSID other) {
     return !sid.empty() && other != nullptr && IsValidSid(const_cast<BYTE*>(sid.data())) != FALSE &&
            EqualSid(const_cast<BYTE*>(sid.data()), other) != FALSE;
@@ -20,12 +28,10 @@ SidBytes OwnerOf(HANDLE object, SE_OBJECT_TYPE type) {
     ScopedLocalMemory descriptor;
     if (object == nullptr ||
         GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive())) != ERROR_SUCCESS ||
-        owner == nullptr || IsValidSid(owner) == FALSE) {
+                        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive())) != ERROR_SUCCESS) {
         return {};
     }
-    const BYTE* bytes = static_cast<const BYTE*>(owner);
-    return SidBytes(bytes, bytes + GetLengthSid(owner));
+    return SidBytesOf(owner);
 }
 
 }  // namespace repair

@@ -10,6 +10,9 @@ namespace repair {
 // A security identifier held by value.
 using SidBytes = std::vector<BYTE>;
 
+// A copy of a SID; empty when sid is null or not valid.
+SidBytes SidBytesOf(PSID sid);
+
 // Whether sid is a valid SID equal to other.
 bool SameSid(const SidBytes& sid, PSID other);
 

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
-#include <optional>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -83,17 +84,17 @@ TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsMayWriteAndAllIsInherit
 const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
 const SidBytes kSelf = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-500");
 const SidBytes kOtherUser = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-1001");
+const SidBytes kTrustedInstaller = SidOf(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
 
-TEST(IsTrustedOwner, OnlyTheSystemAndAdministratorsArePreparers) {
-    EXPECT_TRUE(IsTrustedOwner(kAdministrators));
-    EXPECT_TRUE(IsTrustedOwner(SidOf(WinLocalSystemSid)));
-    EXPECT_TRUE(IsTrustedOwner(SidOf(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464")))
-        << "TrustedInstaller";
-    EXPECT_FALSE(IsTrustedOwner(kSelf)) << "the running account's unelevated session could have made it";
-    EXPECT_FALSE(IsTrustedOwner(kOtherUser));
-    EXPECT_FALSE(IsTrustedOwner(SidOf(WinBuiltinUsersSid)));
-    EXPECT_FALSE(IsTrustedOwner(SidOf(WinWorldSid))) << "Everyone";
-    EXPECT_FALSE(IsTrustedOwner({})) << "an owner that could not be read";
+TEST(IsTrustedAccount, OnlyTheSystemAndAdministrators) {
+    EXPECT_TRUE(IsTrustedAccount(kAdministrators));
+    EXPECT_TRUE(IsTrustedAccount(SidOf(WinLocalSystemSid)));
+    EXPECT_TRUE(IsTrustedAccount(kTrustedInstaller));
+    EXPECT_FALSE(IsTrustedAccount(kSelf)) << "the running account's unelevated session could have made it";
+    EXPECT_FALSE(IsTrustedAccount(kOtherUser));
+    EXPECT_FALSE(IsTrustedAccount(SidOf(WinBuiltinUsersSid)));
+    EXPECT_FALSE(IsTrustedAccount(SidOf(WinWorldSid))) << "Everyone";
+    EXPECT_FALSE(IsTrustedAccount({})) << "an owner that could not be read";
 }
 
 TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
@@ -122,191 +123,186 @@ TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
     }
 }
 
-// Records the calls and answers as told.
-class FakeShell final : public DirectorySecurityShell {
+const std::wstring kPath = L"C:\\ProgramData\\VandrelRepair";
+const std::wstring kFallback = kPath + L"-r";  // followed by the number of the random draw
+
+// What an elevated run of this program leaves: its descriptor, its files.
+ExistingEntry OwnFolder() {
+    ExistingEntry entry;
+    entry.opened = entry.isDirectory = entry.daclProtected = true;
+    entry.owner = kAdministrators;
+    entry.dacl = std::vector<AccessEntry>{{true, SidOf(WinLocalSystemSid), FILE_ALL_ACCESS},
+                                          {true, kAdministrators, FILE_ALL_ACCESS},
+                                          {true, SidOf(WinBuiltinUsersSid), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+    entry.contents = std::vector<FolderEntry>{{L"Vandrel_Client_Repair_Tool_net8.exe", true}, {L"dl3F.tmp", true}};
+    return entry;
+}
+
+// A folder of named entries. The seam offers no call that changes an
+// existing entry, so what stands where afterwards, tagged by who put it
+// there, is the whole outcome.
+class FakeFolder final : public DirectorySecurityShell {
 public:
-    std::vector<DWORD> createResults{ERROR_SUCCESS};
-    std::vector<ExistingEntry> existing{ExistingEntry{true, true, false, kAdministrators}};
-    DWORD applyResult = ERROR_SUCCESS;
-    std::optional<std::vector<FolderEntry>> contents = std::vector<FolderEntry>{};
-    bool moveResult = true;
+    struct Slot {
+        ExistingEntry entry;
+        std::wstring tag;  // "made" when this run created it
+    };
+    std::map<std::wstring, Slot> slots;
+    DWORD fixedRefusal = ERROR_SUCCESS;  // what creating the fixed name answers instead
+    bool refuseFallback = false;
+    bool refuseMove = false;
+    std::vector<ExistingEntry> newcomers;  // take the fixed name again after each move aside
     int randoms = 0;
-    std::vector<std::wstring> calls;
 
     DWORD CreateSecured(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor) override {
-        calls.push_back(L"create " + path + (descriptor ? L" secured" : L""));
-        return Next(createResults);
+        if (descriptor == nullptr) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        if (path == kPath ? fixedRefusal != ERROR_SUCCESS : refuseFallback) {
+            return path == kPath ? fixedRefusal : ERROR_ACCESS_DENIED;
+        }
+        if (slots.count(path) != 0) {
+            return ERROR_ALREADY_EXISTS;
+        }
+        slots[path] = {OwnFolder(), L"made"};
+        return ERROR_SUCCESS;
     }
-    ExistingEntry OpenExisting(const std::wstring& path) override {
-        calls.push_back(L"open " + path);
-        return Next(existing);
+    ExistingEntry Inspect(const std::wstring& path) override {
+        const auto found = slots.find(path);
+        return found == slots.end() ? ExistingEntry{} : found->second.entry;
     }
-    DWORD ApplyToOpened(PSECURITY_DESCRIPTOR) override {
-        calls.push_back(L"apply");
-        return applyResult;
-    }
-    std::optional<std::vector<FolderEntry>> ListOpened() override {
-        calls.push_back(L"list");
-        return contents;
-    }
-    void CloseOpened() override { calls.push_back(L"close"); }
     bool MoveAside(const std::wstring& path, const std::wstring& newPath) override {
-        calls.push_back(L"move " + path + L" -> " + newPath);
-        return moveResult;
+        if (refuseMove || slots.count(path) == 0 || slots.count(newPath) != 0) {
+            return false;
+        }
+        slots[newPath] = slots[path];
+        slots.erase(path);
+        if (!newcomers.empty()) {
+            slots[path] = {newcomers.front(), L"newcomer"};
+            newcomers.erase(newcomers.begin());
+        }
+        return true;
     }
     std::wstring RandomHex() override { return L"r" + std::to_wstring(++randoms); }
-    void SetOwnershipPrivileges(bool enabled) override {
-        calls.push_back(enabled ? L"privileges on" : L"privileges off");
-    }
 
-private:
-    template <typename T>
-    static T Next(std::vector<T>& answers) {
-        const T answer = answers.front();
-        if (answers.size() > 1) {
-            answers.erase(answers.begin());
-        }
-        return answer;
+    std::wstring TagAt(const std::wstring& path) const {
+        const auto found = slots.find(path);
+        return found == slots.end() ? L"" : found->second.tag;
     }
 };
 
-using Calls = std::vector<std::wstring>;
-const std::wstring kPath = L"C:\\ProgramData\\VandrelRepair";
-const std::wstring kCreate = L"create " + kPath + L" secured";
-const std::wstring kOpen = L"open " + kPath;
-
-struct Choice {
-    WorkDirectoryState state;
-    std::wstring path;
+struct Case {
+    const char* what;
+    std::function<void(FakeFolder&)> prepare;  // with "found" standing at the fixed name
+    std::wstring downloadsGoTo;                // the path returned; empty for none
+    bool adopted;                              // a folder that stood there, rather than one made now
+    std::wstring foundEndsAt;                  // where what stood there is afterwards
 };
 
-Choice Secure(FakeShell& shell) {
-    Descriptor descriptor;
-    const WorkDirectoryChoice choice = SecureWorkDirectory(kPath, descriptor.get(), shell);
-    return {choice.state, choice.path};
+ExistingEntry With(const std::function<void(ExistingEntry&)>& change) {
+    ExistingEntry entry = OwnFolder();
+    change(entry);
+    return entry;
 }
 
-TEST(SecureWorkDirectory, ANewFolderIsCreatedWithTheDescriptorInTheSameCall) {
-    FakeShell shell;
-    const Choice choice = Secure(shell);
-    EXPECT_EQ(choice.state, WorkDirectoryState::kCreatedSecured);
-    EXPECT_EQ(choice.path, kPath);
-    EXPECT_EQ(shell.calls, Calls{kCreate}) << "no privileges needed, none enabled";
+void Found(FakeFolder& folder, const ExistingEntry& entry) {
+    folder.slots[kPath] = {entry, L"found"};
 }
 
-TEST(SecureWorkDirectory, AFolderATrustedOwnerPreparedWithOnlyOurFilesIsAdoptedAndSecured) {
-    for (const SidBytes& owner : {kAdministrators, SidOf(WinLocalSystemSid)}) {
-        FakeShell shell;
-        shell.createResults = {ERROR_ALREADY_EXISTS};
-        shell.existing = {{true, true, false, owner}};
-        shell.contents = std::vector<FolderEntry>{{L"Vandrel_Client_Repair_Tool_net8.exe", true}};
-        const Choice choice = Secure(shell);
-        EXPECT_EQ(choice.state, WorkDirectoryState::kSecuredExisting);
-        EXPECT_EQ(choice.path, kPath);
-        EXPECT_EQ(shell.calls,
-                  (Calls{kCreate, L"privileges on", kOpen, L"apply", L"list", L"close", L"privileges off"}))
-            << "secured before it is looked at, so nothing can be added after";
-    }
+std::function<void(FakeFolder&)> FoundWith(const std::function<void(ExistingEntry&)>& change) {
+    return [change](FakeFolder& folder) { Found(folder, With(change)); };
 }
 
-TEST(SecureWorkDirectory, AnythingElseIsMovedAsideAndReplacedNeverEmptied) {
-    const ExistingEntry entries[] = {
-        {true, true, false, kOtherUser},      // a standard user made it first
-        {true, true, false, kSelf},           // the player's own unelevated session made it first
-        {true, true, false, {}},              // its owner shut us out of reading it
-        {true, true, true, kAdministrators},  // a link, whoever owns it
-        {true, false, false, kAdministrators},
+std::function<void(ExistingEntry&)> Granting(const SidBytes& who, ACCESS_MASK mask) {
+    return [who, mask](ExistingEntry& e) { e.dacl->push_back({true, who, mask}); };
+}
+
+TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasThere) {
+    const std::wstring aside = kPath + L"-moved-r1";
+    const SidBytes users = SidOf(WinBuiltinUsersSid);
+    const Case cases[] = {
+        {"nothing there", [](FakeFolder&) {}, kPath, false, L""},
+        {"our own folder", [](FakeFolder& f) { Found(f, OwnFolder()); }, kPath, true, kPath},
+        {"our own, owned by SYSTEM", FoundWith([](ExistingEntry& e) { e.owner = SidOf(WinLocalSystemSid); }), kPath,
+         true, kPath},
+        {"our own, with an entry denying users", FoundWith([&](ExistingEntry& e) {
+             e.dacl->push_back({false, users, GENERIC_ALL});
+         }),
+         kPath, true, kPath},
+        {"owned by another user", FoundWith([](ExistingEntry& e) { e.owner = kOtherUser; }), kPath, false, aside},
+        {"owned by this account", FoundWith([](ExistingEntry& e) { e.owner = kSelf; }), kPath, false, aside},
+        {"owner unreadable", FoundWith([](ExistingEntry& e) { e.owner.clear(); }), kPath, false, aside},
+        {"users may add files", FoundWith(Granting(users, FILE_ADD_FILE)), kPath, false, aside},
+        {"users may add folders", FoundWith(Granting(users, FILE_ADD_SUBDIRECTORY)), kPath, false, aside},
+        {"users may change its DACL", FoundWith(Granting(users, WRITE_DAC)), kPath, false, aside},
+        {"everyone may do all", FoundWith(Granting(SidOf(WinWorldSid), GENERIC_ALL)), kPath, false, aside},
+        {"creator owner may write", FoundWith(Granting(SidOf(WinCreatorOwnerSid), FILE_ALL_ACCESS)), kPath, false,
+         aside},
+        {"an allowing entry of another kind", FoundWith(Granting({}, FILE_DELETE_CHILD)), kPath, false, aside},
+        {"DACL inherited", FoundWith([](ExistingEntry& e) { e.daclProtected = false; }), kPath, false, aside},
+        {"no DACL", FoundWith([](ExistingEntry& e) { e.dacl.reset(); }), kPath, false, aside},
+        {"a link", FoundWith([](ExistingEntry& e) { e.isReparsePoint = true; }), kPath, false, aside},
+        {"a file", FoundWith([](ExistingEntry& e) { e.isDirectory = false; }), kPath, false, aside},
+        {"not openable", FoundWith([](ExistingEntry& e) { e = ExistingEntry{}; }), kPath, false, aside},
+        {"a subfolder inside", FoundWith([](ExistingEntry& e) {
+             e.contents->push_back({L"sub", false});
+         }),
+         kPath, false, aside},
+        {"a foreign file inside", FoundWith([](ExistingEntry& e) {
+             e.contents->push_back({L"version.dll", true});
+         }),
+         kPath, false, aside},
+        {"not listable", FoundWith([](ExistingEntry& e) { e.contents.reset(); }), kPath, false, aside},
+        {"rename refused",
+         [&](FakeFolder& f) {
+             Found(f, With(Granting(users, FILE_ADD_FILE)));
+             f.refuseMove = true;
+         },
+         kFallback + L"2", false, kPath},
+        {"taken again after each move",
+         [](FakeFolder& f) {
+             Found(f, With([](ExistingEntry& e) { e.owner = kOtherUser; }));
+             f.newcomers.assign(kWorkDirectoryTries, f.slots[kPath].entry);
+         },
+         kFallback + L"4", false, aside},
+        {"taken again by our own",
+         [](FakeFolder& f) {
+             Found(f, With([](ExistingEntry& e) { e.owner = kOtherUser; }));
+             f.newcomers = {OwnFolder()};
+         },
+         kPath, true, aside},
+        {"creation access denied", [](FakeFolder& f) { f.fixedRefusal = ERROR_ACCESS_DENIED; }, kFallback + L"1", false,
+         L""},
+        {"creation delete pending", [](FakeFolder& f) { f.fixedRefusal = ERROR_DELETE_PENDING; }, kFallback + L"1",
+         false, L""},
+        {"creation path not found", [](FakeFolder& f) { f.fixedRefusal = ERROR_PATH_NOT_FOUND; }, kFallback + L"1",
+         false, L""},
+        {"fallback refused too",
+         [](FakeFolder& f) {
+             f.fixedRefusal = ERROR_ACCESS_DENIED;
+             f.refuseFallback = true;
+         },
+         L"", false, L""},
+        {"rename and fallback refused",
+         [](FakeFolder& f) {
+             Found(f, With([](ExistingEntry& e) { e.isReparsePoint = true; }));
+             f.refuseMove = f.refuseFallback = true;
+         },
+         L"", false, kPath},
     };
-    for (const ExistingEntry& entry : entries) {
-        FakeShell shell;
-        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
-        shell.existing = {entry};
-        const Choice choice = Secure(shell);
-        EXPECT_EQ(choice.state, WorkDirectoryState::kReplaced);
-        EXPECT_EQ(choice.path, kPath);
-        EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"close",
-                                      L"move " + kPath + L" -> " + kPath + L"-moved-r1", kCreate, L"privileges off"}))
-            << "never secured through, never used";
-    }
-    // An administrators' folder that anyone could add to, as earlier versions
-    // made them: whatever was added goes aside with it, untouched.
-    for (const auto& contents : {std::optional<std::vector<FolderEntry>>(std::vector<FolderEntry>{
-                                     {L"Vandrel_Client_Repair_Tool_net8.exe", true}, {L"version.dll", true}}),
-                                 std::optional<std::vector<FolderEntry>>()}) {
-        FakeShell shell;
-        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
-        shell.contents = contents;
-        const Choice choice = Secure(shell);
-        EXPECT_EQ(choice.state, WorkDirectoryState::kReplaced);
-        EXPECT_EQ(choice.path, kPath);
-        EXPECT_EQ(shell.calls, (Calls{kCreate, L"privileges on", kOpen, L"apply", L"list", L"close",
-                                      L"move " + kPath + L" -> " + kPath + L"-moved-r1", kCreate, L"privileges off"}));
-    }
-}
-
-TEST(SecureWorkDirectory, ANameTakenAgainIsCheckedAgainThenAnUnpredictableFolderIsUsed) {
-    FakeShell shell;
-    shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_ALREADY_EXISTS, ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
-    shell.existing = {{true, true, false, kOtherUser}};
-    const Choice choice = Secure(shell);
-    EXPECT_EQ(choice.state, WorkDirectoryState::kFallback);
-    EXPECT_EQ(choice.path, kPath + L"-r4");
-    const Calls expected = {kCreate,
-                            L"privileges on",
-                            kOpen,
-                            L"close",
-                            L"move " + kPath + L" -> " + kPath + L"-moved-r1",
-                            kCreate,
-                            kOpen,
-                            L"close",
-                            L"move " + kPath + L" -> " + kPath + L"-moved-r2",
-                            kCreate,
-                            kOpen,
-                            L"close",
-                            L"move " + kPath + L" -> " + kPath + L"-moved-r3",
-                            L"create " + kPath + L"-r4 secured",
-                            L"privileges off"};
-    EXPECT_EQ(shell.calls, expected);
-
-    // The newcomer a trusted owner made in between is adopted.
-    FakeShell adopted;
-    adopted.createResults = {ERROR_ALREADY_EXISTS};
-    adopted.existing = {{true, true, false, kOtherUser}, {true, true, false, kAdministrators}};
-    EXPECT_EQ(Secure(adopted).state, WorkDirectoryState::kSecuredExisting);
-}
-
-TEST(SecureWorkDirectory, WhatCannotBeMovedAsideOrSecuredLeadsToAFreshFolder) {
-    {
-        FakeShell shell;  // held open without delete sharing
-        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
-        shell.existing = {{true, true, false, kOtherUser}};
-        shell.moveResult = false;
-        const Choice choice = Secure(shell);
-        EXPECT_EQ(choice.state, WorkDirectoryState::kFallback);
-        EXPECT_EQ(choice.path, kPath + L"-r2");
-        EXPECT_EQ(shell.calls.back(), L"privileges off");
-    }
-    {
-        FakeShell shell;  // a trusted owner's folder that refuses the new DACL
-        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_SUCCESS};
-        shell.applyResult = ERROR_ACCESS_DENIED;
-        EXPECT_EQ(Secure(shell).state, WorkDirectoryState::kFallback);
-    }
-    {
-        FakeShell shell;  // nothing can be made at all: never the folder someone else holds
-        shell.createResults = {ERROR_ALREADY_EXISTS, ERROR_DISK_FULL};
-        shell.existing = {{true, true, false, kOtherUser}};
-        shell.moveResult = false;
-        const Choice choice = Secure(shell);
-        EXPECT_EQ(choice.state, WorkDirectoryState::kLeftAsIs);
-        EXPECT_NE(choice.path, kPath);
-    }
-    {
-        FakeShell shell;  // no ProgramData to create it in
-        shell.createResults = {ERROR_PATH_NOT_FOUND};
-        const Choice choice = Secure(shell);
-        EXPECT_EQ(choice.state, WorkDirectoryState::kLeftAsIs);
-        EXPECT_EQ(shell.calls, Calls{kCreate});
+    Descriptor descriptor;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeFolder folder;
+        c.prepare(folder);
+        const std::wstring path = SecureWorkDirectory(kPath, descriptor.get(), folder);
+        EXPECT_EQ(path, c.downloadsGoTo);
+        if (!c.foundEndsAt.empty()) {
+            EXPECT_EQ(folder.TagAt(c.foundEndsAt), L"found") << "moved whole, never emptied or replaced";
+        }
+        if (!path.empty()) {
+            EXPECT_EQ(folder.TagAt(path) == L"made", !c.adopted) << "a folder made now, or one of our own";
+        }
     }
 }
 

@@ -97,6 +97,9 @@ TEST_F(DownloadFileTest, NoFileOrADirectoryAtThePathIsAFailure) {
     const std::wstring folder = scratch / L"a folder";
     CreateDirectoryW(folder.c_str(), nullptr);
     EXPECT_FALSE(Fetch(std::wstring(kServer) + L"/length.bin", folder));
+    // What an empty download folder joins to: never the current directory.
+    EXPECT_FALSE(Fetch(std::wstring(kServer) + L"/length.bin", L"relative.exe"));
+    EXPECT_EQ(GetFileAttributesW(L"relative.exe"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(DownloadFileTest, ALaterDownloadReplacesTheFile) {

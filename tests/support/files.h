@@ -26,3 +26,10 @@ inline std::string ReadTextFile(const std::wstring& path) {
     CloseHandle(file);
     return text;
 }
+
+// Whether a directory stands at path. Not attributes & FILE_ATTRIBUTE_DIRECTORY
+// alone: INVALID_FILE_ATTRIBUTES, for nothing there, has every bit set.
+inline bool IsDirectoryAt(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
