@@ -1,7 +1,9 @@
 # What the end-to-end runs start besides the program itself, built from the
 # same rules by the x86_64 test build and by the 32-bit build of the shipped
-# artefact's settings: the variant that checks signatures, and both halves of
-# the DLL planting test (a 32-bit program loads only 32-bit DLLs).
+# artefact's settings: the variants that check signatures and fetch over
+# HTTPS, both halves of the DLL planting test (a 32-bit program loads only
+# 32-bit DLLs), and the helpers. On 32-bit Windows every one of them must be
+# a 32-bit program.
 
 function(repair_support_program target)
     add_executable(${target} ${ARGN})
@@ -21,3 +23,19 @@ target_link_options(planted_dll PRIVATE -static)
 set(REPAIR_TEST_PUBLISHER "Vandrel Repair Test Publisher")
 repair_add_bootstrapper(bootstrapper_signed "${REPAIR_DOWNLOAD_BASE}" "${REPAIR_TEST_PUBLISHER}"
                         "${REPAIR_TEST_PUBLISHER}" "修复工具-signed")
+
+# The same program fetching over HTTPS from a loopback TLS server.
+set(REPAIR_TEST_HTTPS_BASE "https://localhost:47805")
+repair_add_bootstrapper(bootstrapper_https "${REPAIR_TEST_HTTPS_BASE}" "${REPAIR_RUNTIME_PUBLISHER}"
+                        "${REPAIR_TOOL_PUBLISHER}" "修复工具-https")
+
+# The stand-in installer and tool, the driver that answers every message box,
+# and the helpers that trust a CA, hold a file and verify a signature.
+repair_support_program(standin support/standin.cpp)
+repair_support_program(driver support/driver.cpp)
+repair_support_program(trust_ca support/trust_ca.cpp)
+repair_support_program(hold_file support/hold_file.cpp)
+repair_support_program(verify_signature support/verify_signature.cpp)
+target_link_libraries(verify_signature PRIVATE repair_core)
+target_link_libraries(trust_ca PRIVATE crypt32)
+add_dependencies(bootstrapper standin driver plain_loader planted_dll trust_ca hold_file verify_signature)

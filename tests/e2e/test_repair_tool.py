@@ -1,8 +1,9 @@
 """The real bootstrapper fetching and running the repair tool, end to end.
 
-The test build fetches from http://127.0.0.1:47801 and, being a 64-bit
-program under Wine, takes the x86 branches. The runtime is present on disk
-for all of these, so the run goes straight to the repair tool.
+The shipped file's 32-bit build with the test settings fetches from
+http://127.0.0.1:47801 and, on 32-bit Windows, takes the x86 branches. The
+runtime is present on disk for all of these, so the run goes straight to the
+repair tool.
 """
 
 import os

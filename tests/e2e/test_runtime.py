@@ -1,8 +1,8 @@
 """Runtime provisioning of the real bootstrapper, end to end.
 
-The test build takes the x86 branches under Wine: it looks under
-C:\\Program Files and in the x86 key through the 32-bit view, and fetches the
-x86 installer and tool.
+The shipped file's 32-bit build takes the x86 branches on 32-bit Windows: it
+looks under C:\\Program Files and at the x86 key, and fetches the x86
+installer and tool. The x64 rows are run under WOW64 by test_wow64.py.
 """
 
 import os

@@ -6,11 +6,11 @@ import tempfile
 
 HARNESS_DIR = os.environ.get("REPAIR_HARNESS_DIR", "")
 BIN_DIR = os.environ.get("REPAIR_BIN_DIR", "")
-WINE = "/usr/lib/wine/wine64"
 
 
 def environment():
-    """The Linux environment for a Wine call: this run's prefix and display."""
+    """The Linux environment for a Wine call: this run's prefix, its Wine
+    loader (REPAIR_WINE: wine64, or wine in a 32-bit prefix) and display."""
     env = dict(os.environ)
     path = os.path.join(HARNESS_DIR, "env")
     if not os.path.isfile(path):
@@ -39,24 +39,24 @@ def to_windows(linux_path):
 
 
 def run(args, timeout=120, extra_env=None):
-    """Runs wine64 with args; output goes through a file (Wine's services
+    """Runs the prefix's Wine loader with args; output goes through a file (Wine's services
     can hold a pipe open). Returns (Linux exit status, output)."""
     env = environment()
     env.update(extra_env or {})
     with tempfile.TemporaryFile() as out:
         completed = subprocess.run(
-            ["timeout", "-k", "5", str(timeout), WINE, *args],
+            ["timeout", "-k", "5", str(timeout), env["REPAIR_WINE"], *args],
             stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env, check=False)
         out.seek(0)
         return completed.returncode, out.read().decode("utf-8", "replace")
 
 
 def start(args, timeout=120, extra_env=None):
-    """Starts wine64 with args in the background and returns the Popen;
+    """Starts the prefix's Wine loader with args in the background and returns the Popen;
     its output is discarded (Wine's services can hold a pipe open)."""
     env = environment()
     env.update(extra_env or {})
-    return subprocess.Popen(["timeout", "-k", "5", str(timeout), WINE, *args],
+    return subprocess.Popen(["timeout", "-k", "5", str(timeout), env["REPAIR_WINE"], *args],
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
 
 

@@ -1,15 +1,10 @@
-"""The file players download, run as shipped: the 32-bit build of the
-artefact's sources and flags (wine-x86 preset: only the loopback download
-base and the test settings differ) under 32-bit Wine in the 64-bit prefix.
-There it sees WOW64 and takes the x64 branches: it looks under ProgramW6432
-and fetches the x64 installer and tool, which are x86_64 stand-ins and run
-natively.
-
-Every start of a 32-bit program costs about a minute here (its CPU is
-emulated), so each scenario is one run. Under this emulation a 32-bit process
-misbehaves once it has started a child (a later download never sends its
-request), so no scenario relies on anything after the first child's exit
-code has been read.
+"""The shipped file's own build (wine-x86 preset: the artefact's 32-bit
+sources and flags, only the loopback download base and the test settings
+differ) on 64-bit Windows, in the 64-bit prefix. There it sees WOW64 and
+takes the x64 rows: it looks under ProgramW6432 and at the x64 key in both
+registry views, and fetches the x64 installer and tool, which are x86_64
+stand-ins and run natively. The other end-to-end scenarios run the same
+build on 32-bit Windows, where it takes the x86 rows.
 """
 
 import os
@@ -25,7 +20,8 @@ from harness.http_server import Payload
 PORT = 47801
 X86_BUILD = os.environ.get("REPAIR_X86_BUILD", "")
 X86_BIN = os.path.join(X86_BUILD, "bin")
-TIMEOUT = 300
+TIMEOUT = 120
+RUNTIME_KEY = r"HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\{}\sharedfx\Microsoft.WindowsDesktop.App"
 CLIENT = "C:\\Games\\Vandrel Client\\"
 TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 INSTALL_FAILED = ".NET Desktop Runtime 安装失败，错误码："
@@ -40,7 +36,7 @@ def setUpModule():
         raise RuntimeError("32-bit programs cannot start here; scripts/setup prepares wine32 and qemu-i386 as root")
 
 
-class X86Test(ScenarioTest):
+class Wow64Test(ScenarioTest):
     def install(self, name="修复工具.exe", folder="bin"):
         return self.scenario.install_program(folder, name, source=os.path.join(X86_BUILD, name))
 
@@ -63,32 +59,67 @@ class X86Test(ScenarioTest):
         self.assertEqual(server.requests, ["/" + TOOL_X64])
         self.assertIn("正在下载最新修复组件...", [w.status for w in outcome.windows], "the window was up")
 
-    def test_with_the_runtime_missing_the_x64_installer_runs_silently(self):
+    def test_from_no_runtime_the_x64_installer_then_the_x64_tool_run_in_one_run(self):
         set_runtime_on_disk(False)
         program = self.install()
-        installer = self.scenario.expect_standin(INSTALLER_X64, 1603)
-        server = self.serve(PORT, {"/" + INSTALLER_X64: Payload(standin_bytes())})
-        outcome = self.run_program(program)
-        _, args, _ = read_record(installer)
-        self.assertEqual(args[1:], ["/install", "/quiet", "/norestart"])
-        # The installer's code was read: its failure ends the run.
-        self.assertEqual(outcome.exit_code, 1, outcome.log)
-        self.assertEqual([b.text for b in outcome.boxes], [INSTALL_FAILED + "1603"])
-        self.assertEqual(server.requests, ["/" + INSTALLER_X64])
+        server = self.serve(PORT, {"/" + INSTALLER_X64: Payload(standin_bytes()),
+                                   "/" + TOOL_X64: Payload(standin_bytes())})
+        for code in (0, 1603):
+            with self.subTest(installer_exit=code):
+                self.scenario.fresh_work_directory()
+                installer = self.scenario.expect_standin(INSTALLER_X64, code)
+                record = self.scenario.expect_standin(TOOL_X64, 0)
+                outcome = self.run_program(program)
+                command_line, args, _ = read_record(installer)
+                self.assertTrue(command_line.endswith('x64.exe" /install /quiet /norestart'), command_line)
+                self.assertEqual(args[1:], ["/install", "/quiet", "/norestart"])
+                if code == 0:
+                    self.assert_tool_ran(outcome, record)
+                    os.remove(record)
+                else:
+                    # The installer's code was read: its failure ends the run.
+                    self.assertEqual(outcome.exit_code, 1, outcome.log)
+                    self.assertEqual([b.text for b in outcome.boxes], [INSTALL_FAILED + "1603"])
+                    self.assertIsNone(read_record(record))
+                os.remove(installer)
+        self.assertEqual(server.requests, ["/" + INSTALLER_X64, "/" + TOOL_X64, "/" + INSTALLER_X64])
 
-    def test_a_runtime_recorded_only_in_the_32bit_registry_view_is_found(self):
-        # Where Microsoft's x64 installers record it: under Wow6432Node.
+    def test_the_x64_runtime_key_is_found_in_either_registry_view(self):
+        # The 32-bit view is where Microsoft's x64 installers record it: under Wow6432Node.
         set_runtime_on_disk(False)
-        key = r"HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64\sharedfx\Microsoft.WindowsDesktop.App"
-        status, output = wine.run(["reg", "add", key, "/v", "8.0.28", "/t", "REG_DWORD", "/d", "1", "/reg:32", "/f"])
-        self.assertEqual(status, 0, output)
+        program = self.install()
+        server = self.serve(PORT, {"/" + TOOL_X64: Payload(standin_bytes())})
+        for view in ("/reg:32", "/reg:64"):
+            with self.subTest(view=view):
+                self.scenario.fresh_work_directory()
+                key = RUNTIME_KEY.format("x64")
+                status, output = wine.run(["reg", "add", key, "/v", "8.0.28", "/t", "REG_DWORD", "/d", "1", view,
+                                           "/f"])
+                self.assertEqual(status, 0, output)
+                record = self.scenario.expect_standin(TOOL_X64, 0)
+                outcome = self.run_program(program)
+                wine.run(["reg", "delete", key, view, "/f"])
+                self.assert_tool_ran(outcome, record)
+                os.remove(record)
+        self.assertEqual(server.requests, ["/" + TOOL_X64] * 2, "no installer fetched")
+
+    def test_a_runtime_of_the_x86_rows_is_not_taken_for_the_x64_one(self):
+        # Under WOW64 ProgramFiles names Program Files (x86); only
+        # ProgramW6432 leads to the x64 runtime.
+        set_runtime_on_disk(False)
+        x86_folder = wine.drive_c("Program Files (x86)", "dotnet", "shared", "Microsoft.WindowsDesktop.App",
+                                  "8.0.28")
+        os.makedirs(x86_folder, exist_ok=True)
+        self.addCleanup(shutil.rmtree, wine.drive_c("Program Files (x86)", "dotnet"), ignore_errors=True)
+        key = RUNTIME_KEY.format("x86")
+        wine.run(["reg", "add", key, "/v", "8.0.28", "/t", "REG_DWORD", "/d", "1", "/reg:32", "/f"])
         self.addCleanup(wine.run, ["reg", "delete", key, "/reg:32", "/f"])
         program = self.install()
-        record = self.scenario.expect_standin(TOOL_X64, 0)
-        server = self.serve(PORT, {"/" + TOOL_X64: Payload(standin_bytes())})
+        self.scenario.expect_standin(INSTALLER_X64, 1603)
+        server = self.serve(PORT, {"/" + INSTALLER_X64: Payload(standin_bytes())})
         outcome = self.run_program(program)
-        self.assert_tool_ran(outcome, record)
-        self.assertEqual(server.requests, ["/" + TOOL_X64], "no installer fetched")
+        self.assertEqual(outcome.exit_code, 1, outcome.log)
+        self.assertEqual(server.requests, ["/" + INSTALLER_X64])
 
     def test_a_refused_tool_download_warns_and_ends_with_2(self):
         program = self.install()
