@@ -32,18 +32,16 @@ TEST_F(RunGuardIntegration, TheElevatedRunsGuardIsGenuineHeldAndSeenAsSuchUntilI
         HANDLE taken;
         HANDLE end;
         bool inProgress;
-    } context{elevated.get(), names.run, CreateEventW(nullptr, TRUE, FALSE, nullptr),
-              CreateEventW(nullptr, TRUE, FALSE, nullptr), true};
-    const HANDLE holder = CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
+        static DWORD WINAPI Hold(void* parameter) {
             auto& c = *static_cast<Context*>(parameter);
             c.inProgress = OtherRunInProgress(true, GuardNames{c.name, L"Local\\unused"}, *c.shell, *c.shell);
             SetEvent(c.taken);
             WaitForSingleObject(c.end, INFINITE);
             return 0;
-        },
-        &context, 0, nullptr);
+        }
+    } context{elevated.get(), names.run, CreateEventW(nullptr, TRUE, FALSE, nullptr),
+              CreateEventW(nullptr, TRUE, FALSE, nullptr), true};
+    const HANDLE holder = CreateThread(nullptr, 0, Context::Hold, &context, 0, nullptr);
     ASSERT_NE(holder, nullptr);
     WaitForSingleObject(context.taken, INFINITE);
     EXPECT_FALSE(context.inProgress) << "the first run takes it";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "process/run_and_wait.h"
+#include "support/close_later.h"
 #include "support/scratch.h"
 #include "util/busy_retry.h"
 
@@ -125,14 +126,7 @@ TEST_F(DownloadFileTest, AnEarlierCopyHeldOpenIsReplacedOnceFreeAndNeverWhileHel
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         HANDLE releaser = nullptr;
         if (holdMs != INFINITE) {
-            releaser = CreateThread(
-                nullptr, 0,
-                [](void* handle) -> DWORD {
-                    Sleep(700);
-                    CloseHandle(handle);
-                    return 0;
-                },
-                held, 0, nullptr);
+            releaser = CloseLater(held, holdMs);
         }
         const bool fetched = Fetch(std::wstring(kServer) + L"/length.bin", target);
         if (releaser != nullptr) {

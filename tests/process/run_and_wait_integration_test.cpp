@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "process/signature.h"
+#include "support/close_later.h"
 #include "support/scratch.h"
 #include "util/busy_retry.h"
 #include "util/command_line.h"
@@ -80,14 +81,7 @@ TEST_F(RunAndWaitTest, AProgramHeldOpenWithoutSharingStartsOnceItIsLetGo) {
     const HANDLE held = CreateFileW(child.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     // Let go from another thread while RunAndWait is trying.
-    const HANDLE releaser = CreateThread(
-        nullptr, 0,
-        [](void* handle) -> DWORD {
-            Sleep(500);
-            CloseHandle(static_cast<HANDLE>(handle));
-            return 0;
-        },
-        held, 0, nullptr);
+    const HANDLE releaser = CloseLater(held, 500);
     const unsigned retriesBefore = BusyRetriesSoFar();
     EXPECT_EQ(RunAndWait(child, L"", false), 7);
     EXPECT_GT(BusyRetriesSoFar(), retriesBefore);
