@@ -61,8 +61,8 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     const ScopedHandle thread(info.hThread);
 
     // The installer can take minutes: the window must keep answering meanwhile.
-    const HANDLE waitFor = process.get();
-    WaitPumping(&waitFor, 1, INFINITE);
+    // Never before it has ended: an exit code read early is STILL_ACTIVE.
+    WaitUntilSignalled(process.get());
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
     return static_cast<int>(exitCode);

@@ -46,15 +46,21 @@ int WaitPumping(const HANDLE* handles, DWORD count, DWORD timeoutMs) {
     }
 }
 
-void RunWhilePumping(const std::function<void()>& work) {
-    // work stays in the caller's frame: this waits until the thread has ended.
+void WaitUntilSignalled(HANDLE handle, PumpingWait wait) {
+    if (wait(&handle, 1, INFINITE) != 0) {
+        WaitForSingleObject(handle, INFINITE);
+    }
+}
+
+void RunWhilePumping(const std::function<void()>& work, PumpingWait wait) {
+    // work and what it refers to stay in the caller's frame: this must not
+    // return before the thread has ended, whatever the pump answers.
     const ScopedHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
     if (!thread) {
         work();
         return;
     }
-    const HANDLE waitFor = thread.get();
-    WaitPumping(&waitFor, 1, INFINITE);
+    WaitUntilSignalled(thread.get(), wait);
 }
 
 void PausePumping(DWORD milliseconds) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "process/signature.h"
+#include "app/win32_stage_services.h"
 #include "support/close_later.h"
 #include "support/scratch.h"
 #include "util/busy_retry.h"
@@ -89,27 +89,22 @@ TEST_F(RunAndWaitTest, AProgramHeldOpenWithoutSharingStartsOnceItIsLetGo) {
     CloseHandle(releaser);
 }
 
-// What the signature check holds between the check and the start: the file
-// can be read and started, but nobody can change, replace or delete it.
-TEST_F(RunAndWaitTest, AFileHeldUnchangeableStillStarts) {
+// What the program holds between the signature check and the start: the
+// file can be read and started, but nobody can change, replace or delete it
+// until it has started; then it is let go.
+TEST_F(RunAndWaitTest, TheFileCheckedIsHeldUnchangeableUntilItStarts) {
     ExitWith("9");
-    ScopedHandle held = OpenUnchangeable(child);
-    ASSERT_TRUE(held);
+    StageServices& services = Win32StageServices();
+    services.IsSignedBy(child, L"Anyone");  // an unsigned stand-in: refused, but held all the same
+    const std::wstring other = scratch / L"other.exe";
+    WriteTextFile(other, "swapped in");
     EXPECT_EQ(CreateFileW(child.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
-    const std::wstring other = scratch / L"other.exe";
-    WriteTextFile(other, "swapped in");
     EXPECT_FALSE(MoveFileExW(other.c_str(), child.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(DeleteFileW(child.c_str()));
-    bool wasHeld = false;
-    EXPECT_EQ(RunAndWait(child, L"", false,
-                         [&] {
-                             wasHeld = static_cast<bool>(held);
-                             held.reset();
-                         }),
-              9);
-    EXPECT_TRUE(wasHeld) << "held until CreateProcessW returned";
+    EXPECT_EQ(services.RunAndWait(child, L"", false), 9) << "the file checked is the file that ran";
+    EXPECT_TRUE(MoveFileExW(other.c_str(), child.c_str(), MOVEFILE_REPLACE_EXISTING)) << "let go once started";
 }
 
 }  // namespace
