@@ -1,12 +1,12 @@
 #include "app/work_directory_security.h"
 
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include "net/download.h"
 #include "process/run_and_wait.h"
 #include "support/scratch.h"
 #include "support/sids.h"
+#include "support/work_descriptor.h"
 
 namespace repair {
 namespace {
@@ -87,24 +87,11 @@ public:
     std::wstring RandomHex() override { return L"aside"; }
 };
 
-class SecuredDescriptor {
-public:
-    SecuredDescriptor() {
-        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(kWorkDirectorySddl, SDDL_REVISION_1,
-                                                                         &descriptor_, nullptr));
-    }
-    ~SecuredDescriptor() { LocalFree(descriptor_); }
-    PSECURITY_DESCRIPTOR get() const { return descriptor_; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
-
 TEST(CreateWorkDirectory, OurOwnFolderIsAdoptedOnlyWhileItHoldsNothingButOurFiles) {
     ScratchDirectory root(L"secured-contents");
     const std::wstring path = root / L"VandrelRepair";
     const std::wstring tool = path + L"\\Vandrel_Client_Repair_Tool_net8.exe";
-    SecuredDescriptor descriptor;
+    WorkDescriptor descriptor;
     ReadsAsOurs shell;
     CreateDirectoryW(path.c_str(), nullptr);
     WriteTextFile(tool, "earlier");
@@ -131,7 +118,7 @@ TEST(CreateWorkDirectory, TheUnpredictableFallbackIsAFolderWhoseDownloadsRun) {
     ScratchDirectory root(L"secured-fallback");
     const std::wstring path = root / L"VandrelRepair";
     CreateDirectoryW(path.c_str(), nullptr);
-    SecuredDescriptor descriptor;
+    WorkDescriptor descriptor;
     HeldOpenInside shell;
     const std::wstring fallback = SecureWorkDirectory(path, descriptor.get(), shell);
     ASSERT_EQ(fallback.rfind(path + L"-", 0), 0u);

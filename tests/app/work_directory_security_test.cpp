@@ -10,22 +10,10 @@
 #include <vector>
 
 #include "support/sids.h"
+#include "support/work_descriptor.h"
 
 namespace repair {
 namespace {
-
-class Descriptor {
-public:
-    Descriptor() {
-        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(kWorkDirectorySddl, SDDL_REVISION_1,
-                                                                         &descriptor_, nullptr));
-    }
-    ~Descriptor() { LocalFree(descriptor_); }
-    PSECURITY_DESCRIPTOR get() const { return descriptor_; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
     BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
@@ -35,7 +23,7 @@ bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
 }
 
 TEST(WorkDirectoryDescriptor, OwnedByAdministratorsWithAProtectedDacl) {
-    Descriptor descriptor;
+    WorkDescriptor descriptor;
     ASSERT_NE(descriptor.get(), nullptr);
     PSID owner = nullptr;
     BOOL defaulted = TRUE;
@@ -49,7 +37,7 @@ TEST(WorkDirectoryDescriptor, OwnedByAdministratorsWithAProtectedDacl) {
 }
 
 TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsMayWriteAndAllIsInherited) {
-    Descriptor descriptor;
+    WorkDescriptor descriptor;
     PACL dacl = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
     ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
@@ -290,7 +278,7 @@ TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasT
          },
          L"", false, kPath},
     };
-    Descriptor descriptor;
+    WorkDescriptor descriptor;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FakeFolder folder;

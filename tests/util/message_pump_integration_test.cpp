@@ -7,7 +7,9 @@
 namespace repair {
 namespace {
 
-int FailingWait(const HANDLE*, DWORD, DWORD) { return -1; }
+int FailingWait(const HANDLE*, DWORD, DWORD) {
+    return -1;
+}
 
 TEST(RunWhilePumping, ReturnsOnlyOnceTheWorkHasEndedWhateverThePumpAnswers) {
     for (const PumpingWait wait : {&WaitPumping, &FailingWait}) {
