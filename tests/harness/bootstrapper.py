@@ -267,8 +267,9 @@ RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.Ap
 
 
 def set_runtime_on_disk(present):
-    """Puts a Desktop Runtime 8 version folder where the test build looks
-    (the x86 branch reads ProgramFiles), or takes it away."""
+    """Puts a Desktop Runtime 8 version folder under C:\\Program Files, where
+    the program looks on either Windows (ProgramFiles on 32-bit Windows,
+    ProgramW6432 under WOW64), or takes it away."""
     path = wine.drive_c(*RUNTIME_DIR)
     if present:
         os.makedirs(path, exist_ok=True)
