@@ -21,6 +21,17 @@ function(repair_check_stall_seconds seconds)
     endif()
 endfunction()
 
+# A pinned digest: empty, or a SHA-512 in hex, either case.
+function(repair_check_sha512 variable digest)
+    if(NOT digest STREQUAL "" AND NOT digest MATCHES "^[0-9A-Fa-f]+$")
+        message(FATAL_ERROR "${variable} must be empty or a SHA-512 of 128 hex digits: '${digest}'")
+    endif()
+    string(LENGTH "${digest}" length)
+    if(NOT length EQUAL 0 AND NOT length EQUAL 128)
+        message(FATAL_ERROR "${variable} must be empty or a SHA-512 of 128 hex digits, not ${length}: '${digest}'")
+    endif()
+endfunction()
+
 # A publisher name goes into a C++ string literal as it stands.
 function(repair_check_publisher name)
     if(name MATCHES "[\"\\\\]" OR name MATCHES "[\r\n]")

@@ -29,6 +29,19 @@ set(REPAIR_TEST_HTTPS_BASE "https://localhost:47805")
 repair_add_bootstrapper(bootstrapper_https "${REPAIR_TEST_HTTPS_BASE}" "${REPAIR_RUNTIME_PUBLISHER}"
                         "${REPAIR_TOOL_PUBLISHER}" "修复工具-https")
 
+# The program with the runtime installer pinned to the stand-in's own
+# SHA-512, which is known only once the stand-in is built; no publisher is
+# checked, so that the pin alone decides.
+set(pinned_settings "${PROJECT_BINARY_DIR}/generated/build_settings_pinned.cpp")
+add_custom_command(OUTPUT "${pinned_settings}"
+                   COMMAND ${CMAKE_COMMAND} "-DPINNED=$<TARGET_FILE:standin>" "-DBASE=${REPAIR_DOWNLOAD_BASE}"
+                           "-DTEMPLATE=${PROJECT_SOURCE_DIR}/src/util/build_settings.cpp.in" "-DOUT=${pinned_settings}"
+                           -P "${CMAKE_CURRENT_SOURCE_DIR}/cmake/pinned_settings.cmake"
+                   DEPENDS standin "${CMAKE_CURRENT_SOURCE_DIR}/cmake/pinned_settings.cmake"
+                           "${PROJECT_SOURCE_DIR}/src/util/build_settings.cpp.in"
+                   VERBATIM)
+repair_add_bootstrapper_with(bootstrapper_pinned "${pinned_settings}" "修复工具-pinned")
+
 # The stand-in installer and tool, the driver that answers every message box,
 # and the helpers that trust a CA, hold a file and verify a signature.
 repair_support_program(standin support/standin.cpp)
@@ -38,4 +51,4 @@ repair_support_program(hold_file support/hold_file.cpp)
 repair_support_program(verify_signature support/verify_signature.cpp)
 target_link_libraries(verify_signature PRIVATE repair_core)
 target_link_libraries(trust_ca PRIVATE crypt32)
-add_dependencies(bootstrapper standin driver plain_loader planted_dll trust_ca hold_file verify_signature)
+add_dependencies(bootstrapper bootstrapper_pinned standin driver plain_loader planted_dll trust_ca hold_file verify_signature)

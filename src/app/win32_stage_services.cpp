@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include "net/download.h"
+#include "process/file_digest.h"
 #include "process/run_and_wait.h"
 #include "process/signature.h"
 #include "ui/message.h"
 #include "ui/progress_window.h"
 #include "util/architecture.h"
+#include "util/message_pump.h"
 #include "util/scoped.h"
 
 namespace repair {
@@ -22,11 +24,21 @@ public:
     }
     // The file checked stays open, unchangeable, until it has been started.
     bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) override {
-        held_ = OpenUnchangeable(path);
-        return held_ && repair::IsSignedBy(held_.get(), path, publisher);
+        const HANDLE file = Hold(path);
+        return file != nullptr && repair::IsSignedBy(file, path, publisher);
+    }
+    bool HasDigest(const std::wstring& path, const std::wstring& sha512) override {
+        const HANDLE file = Hold(path);
+        if (file == nullptr) {
+            return false;
+        }
+        std::wstring digest;
+        // An installer is tens of megabytes: the window keeps answering.
+        RunWhilePumping([&] { digest = Sha512Hex(file); });
+        return SameDigest(digest, sha512);
     }
     void DeleteDownload(const std::wstring& path) override {
-        held_.reset();
+        Release();
         DeleteFileW(path.c_str());
     }
     void ShowWarning(const std::wstring& text) override { repair::ShowWarning(text); }
@@ -35,8 +47,8 @@ public:
     }
     void SetProgress(int percent, bool indeterminate) override { repair::SetProgress(percent, indeterminate); }
     int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal) override {
-        const int exitCode = repair::RunAndWait(path, args, showNormal, [this] { held_.reset(); });
-        held_.reset();
+        const int exitCode = repair::RunAndWait(path, args, showNormal, [this] { Release(); });
+        Release();
         return exitCode;
     }
     void CloseProgressWindow() override {
@@ -46,7 +58,21 @@ public:
     }
 
 private:
+    // Opened once for every check of one download.
+    HANDLE Hold(const std::wstring& path) {
+        if (!held_ || heldPath_ != path) {
+            held_ = OpenUnchangeable(path);
+            heldPath_ = path;
+        }
+        return held_.get();
+    }
+    void Release() {
+        held_.reset();
+        heldPath_.clear();
+    }
+
     ScopedHandle held_;
+    std::wstring heldPath_;
 };
 
 }  // namespace

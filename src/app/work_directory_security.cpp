@@ -14,12 +14,6 @@ namespace {
 constexpr wchar_t kTrustedInstallerSid[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr wchar_t kMovedAsideInfix[] = L"-moved-";
 
-// Every right that adds, changes or deletes something in a folder, or lets
-// its holder grant itself such a right.
-constexpr ACCESS_MASK kChangingRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
-                                        FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
-                                        GENERIC_ALL;
-
 }  // namespace
 
 bool IsTrustedAccount(const SidBytes& account) {
@@ -34,11 +28,11 @@ bool IsTrustedAccount(const SidBytes& account) {
            SameSid(account, trustedInstaller.get());
 }
 
-bool OnlyTrustedMayChange(const std::vector<AccessEntry>& dacl) {
+bool OnlyTrustedAreGranted(const std::vector<AccessEntry>& dacl) {
     // Entries that only apply to what is created inside count too: they
-    // would make the downloads themselves writable.
+    // would open the downloads themselves to others.
     for (const AccessEntry& entry : dacl) {
-        if (entry.allows && (entry.mask & kChangingRights) != 0 && !IsTrustedAccount(entry.who)) {
+        if (entry.allows && entry.mask != 0 && !IsTrustedAccount(entry.who)) {
             return false;
         }
     }
@@ -59,7 +53,7 @@ bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries) {
 
 bool IsOwnWorkFolder(const ExistingEntry& entry) {
     return entry.opened && entry.isDirectory && !entry.isReparsePoint && IsTrustedAccount(entry.owner) &&
-           entry.daclProtected && entry.dacl && OnlyTrustedMayChange(*entry.dacl) && entry.contents &&
+           entry.daclProtected && entry.dacl && OnlyTrustedAreGranted(*entry.dacl) && entry.contents &&
            HoldsOnlyOwnFiles(*entry.contents);
 }
 

@@ -12,9 +12,10 @@
 namespace repair {
 
 // Owner Administrators; a protected DACL giving SYSTEM and Administrators full
-// control and Users read and execute, inherited by all that is created inside.
-// Standard users can then neither plant nor swap a download before it runs.
-inline constexpr wchar_t kWorkDirectorySddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// control and no one else anything, inherited by all that is created inside.
+// Standard users can then neither plant nor swap a download before it runs,
+// nor hold one open so that no later run can replace it.
+inline constexpr wchar_t kWorkDirectorySddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 // How often a work folder name taken away under us is looked at again before
 // a folder of an unpredictable name is used instead.
@@ -51,9 +52,10 @@ struct ExistingEntry {
 // and as its owner could still change its permissions.
 bool IsTrustedAccount(const SidBytes& account);
 
-// Whether the DACL lets no one but the trusted accounts add, change or
-// delete anything in the folder, or change its permissions or owner.
-bool OnlyTrustedMayChange(const std::vector<AccessEntry>& dacl);
+// Whether the DACL grants nothing at all to anyone but the trusted accounts:
+// one who may only read can still hold a download open and so stop every
+// later run from replacing it.
+bool OnlyTrustedAreGranted(const std::vector<AccessEntry>& dacl);
 
 // Whether a folder holds nothing that this program did not put there: only
 // regular files named as its downloads or as its own partial downloads.
@@ -64,7 +66,7 @@ bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries);
 // Whether an existing entry can only be a work folder that an elevated run
 // of this program made: the one kind that is used without being replaced.
 // A standard user cannot make a folder owned by Administrators, and cannot
-// write into one whose protected DACL grants writing to none but the trusted.
+// open one whose protected DACL grants nothing to any but the trusted.
 bool IsOwnWorkFolder(const ExistingEntry& entry);
 
 // The file-system calls behind the work directory; faked in tests, since

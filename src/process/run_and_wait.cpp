@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "process/child_environment.h"
 #include "util/busy_retry.h"
 #include "util/message_pump.h"
 #include "util/quote.h"
@@ -16,6 +17,15 @@ std::wstring ChildCommandLine(const std::wstring& path, const std::wstring& args
         commandLine += args;
     }
     return commandLine;
+}
+
+std::wstring ChildDirectory(const std::wstring& path) {
+    const std::wstring::size_type slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) {
+        return {};
+    }
+    // "C:" alone would mean the drive's current directory, not its root.
+    return path.substr(0, slash == 2 && path[1] == L':' ? slash + 1 : slash);
 }
 
 STARTUPINFOW ChildStartupInfo(bool showNormal) {
@@ -40,14 +50,25 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return -1;
     }
+    // Both children run as administrator: neither may see what the user's
+    // own session put in this process's environment, nor start wherever the
+    // program happened to be started from (a downloads folder).
+    std::optional<std::wstring> environment = ChildEnvironment(Win32EnvironmentShell());
+    const std::wstring directory = ChildDirectory(path);
+    if (!environment || directory.empty()) {
+        if (started) {
+            started();
+        }
+        return -1;
+    }
     const STARTUPINFOW startupTemplate = ChildStartupInfo(showNormal);
     PROCESS_INFORMATION info = {};
     // A scanner may still hold the file it has just seen written.
     const DWORD created = RetryWhileBusy([&] {
         STARTUPINFOW startup = startupTemplate;
         info = {};
-        return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info) !=
-                       0
+        return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                              environment->data(), directory.c_str(), &startup, &info) != 0
                    ? ERROR_SUCCESS
                    : GetLastError();
     });

@@ -10,10 +10,15 @@ namespace repair {
 // The quoted path, then one space and the arguments when there are any.
 std::wstring ChildCommandLine(const std::wstring& path, const std::wstring& args);
 
+// The folder a child starts in: the one its program lies in. Empty when the
+// path names none.
+std::wstring ChildDirectory(const std::wstring& path);
+
 // Start-up information asking for the normal show state, or for nothing.
 STARTUPINFOW ChildStartupInfo(bool showNormal);
 
-// Runs one executable to its end, keeping the thread's windows answering and
+// Runs one executable to its end, in its own folder and with the machine's
+// environment only (never started when that cannot be built), keeping the thread's windows answering and
 // trying again for a while when the file is busy. The child's exit code as signed 32 bits,
 // or -1 when it could not be started (a child exiting 0xFFFFFFFF looks the same).
 // started, when given, is called as soon as CreateProcessW has returned.

@@ -4,6 +4,8 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include <memory>
+
 #include "util/busy_retry.h"
 #include "util/message_pump.h"
 #include "util/system_library.h"
@@ -50,25 +52,81 @@ public:
 
     // The common name of the certificate that signed the file.
     std::wstring SignerName() const {
-        const auto providerData = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperProvDataFromStateData);
-        const auto signerOf = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperGetProvSignerFromChain);
-        const auto certificateOf = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperGetProvCertFromChain);
         const auto nameOf = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertGetNameStringW);
-        if (!providerData || !signerOf || !certificateOf || !nameOf) {
-            return {};
-        }
-        CRYPT_PROVIDER_DATA* provider = providerData(data_.hWVTStateData);
-        CRYPT_PROVIDER_SGNR* signer = provider ? signerOf(provider, 0, FALSE, 0) : nullptr;
-        CRYPT_PROVIDER_CERT* certificate = signer ? certificateOf(signer, 0) : nullptr;
-        if (certificate == nullptr || certificate->pCert == nullptr) {
+        const PCCERT_CONTEXT certificate = SignerCertificate();
+        if (certificate == nullptr || nameOf == nullptr) {
             return {};
         }
         wchar_t name[256] = {};
-        nameOf(certificate->pCert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, 256);
+        nameOf(certificate, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, 256);
         return name;
     }
 
+    // The signer's chain as the local-machine engine builds it, with the
+    // signature's own certificates as the only other source, at the time
+    // WinVerifyTrust judged the signature (its time stamp's, when it has
+    // one), under the Authenticode policy. Revocation was WinVerifyTrust's.
+    LONG MachineChainResult() const {
+        const auto openStore = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertOpenStore);
+        const auto closeStore = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertCloseStore);
+        const auto getChain = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertGetCertificateChain);
+        const auto freeChain = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertFreeCertificateChain);
+        const auto verifyPolicy = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertVerifyCertificateChainPolicy);
+        const CRYPT_PROVIDER_DATA* provider = ProviderData();
+        const CRYPT_PROVIDER_SGNR* signer = Signer();
+        const PCCERT_CONTEXT certificate = SignerCertificate();
+        if (!openStore || !closeStore || !getChain || !freeChain || !verifyPolicy || certificate == nullptr ||
+            provider == nullptr || provider->hMsg == nullptr) {
+            return CERT_E_UNTRUSTEDROOT;
+        }
+        const auto closeWith = [closeStore](HCERTSTORE store) { closeStore(store, 0); };
+        const std::unique_ptr<void, decltype(closeWith)> own(
+            openStore(CERT_STORE_PROV_MSG, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0, provider->hMsg), closeWith);
+        if (!own) {
+            return CERT_E_UNTRUSTEDROOT;
+        }
+        char codeSigning[] = szOID_PKIX_KP_CODE_SIGNING;
+        LPSTR usages[] = {codeSigning};
+        CERT_CHAIN_PARA para = {};
+        para.cbSize = sizeof(para);
+        para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+        para.RequestedUsage.Usage.cUsageIdentifier = 1;
+        para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+        FILETIME at = signer->sftVerifyAsOf;
+        PCCERT_CHAIN_CONTEXT raw = nullptr;
+        if (getChain(HCCE_LOCAL_MACHINE, certificate, &at, own.get(), &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
+                     nullptr, &raw) == FALSE ||
+            raw == nullptr) {
+            return CERT_E_UNTRUSTEDROOT;
+        }
+        const std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(freeChain)> chain(raw, freeChain);
+        CERT_CHAIN_POLICY_PARA policy = {};
+        policy.cbSize = sizeof(policy);
+        CERT_CHAIN_POLICY_STATUS status = {};
+        status.cbSize = sizeof(status);
+        if (verifyPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain.get(), &policy, &status) == FALSE) {
+            return CERT_E_UNTRUSTEDROOT;
+        }
+        return static_cast<LONG>(status.dwError);
+    }
+
 private:
+    CRYPT_PROVIDER_DATA* ProviderData() const {
+        const auto providerData = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperProvDataFromStateData);
+        return providerData ? providerData(data_.hWVTStateData) : nullptr;
+    }
+    CRYPT_PROVIDER_SGNR* Signer() const {
+        const auto signerOf = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperGetProvSignerFromChain);
+        CRYPT_PROVIDER_DATA* provider = ProviderData();
+        return provider && signerOf ? signerOf(provider, 0, FALSE, 0) : nullptr;
+    }
+    PCCERT_CONTEXT SignerCertificate() const {
+        const auto certificateOf = REPAIR_SYSTEM_FUNCTION(kWintrustDll, WTHelperGetProvCertFromChain);
+        CRYPT_PROVIDER_SGNR* signer = Signer();
+        CRYPT_PROVIDER_CERT* certificate = signer && certificateOf ? certificateOf(signer, 0) : nullptr;
+        return certificate ? certificate->pCert : nullptr;
+    }
+
     decltype(&::WinVerifyTrust) verify_;
     GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO file_ = {};
@@ -86,6 +144,7 @@ public:
         answer.result = session.result();
         if (answer.result == ERROR_SUCCESS) {
             answer.signer = session.SignerName();
+            answer.machineChain = session.MachineChainResult();
         }
         return answer;
     }
@@ -101,7 +160,8 @@ bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustSh
     if (RevocationUnknown(answer.result)) {
         answer = shell.Verify(path, false);
     }
-    return answer.result == ERROR_SUCCESS && !publisher.empty() && answer.signer == publisher;
+    return answer.result == ERROR_SUCCESS && answer.machineChain == ERROR_SUCCESS && !publisher.empty() &&
+           answer.signer == publisher;
 }
 
 ScopedHandle OpenUnchangeable(const std::wstring& path) {

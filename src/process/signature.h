@@ -8,11 +8,13 @@
 
 namespace repair {
 
-// What WinVerifyTrust said of a file, and the common name of its signer's
-// certificate when it accepted it.
+// What WinVerifyTrust said of a file and, when it accepted it, the common
+// name of its signer's certificate and what the Authenticode policy says of
+// the signer's chain built from the machine's stores alone.
 struct TrustAnswer {
     LONG result = TRUST_E_NOSIGNATURE;
     std::wstring signer;
+    LONG machineChain = CERT_E_UNTRUSTEDROOT;
 };
 
 // The Authenticode check; faked in tests, since Wine accepts any well-formed
@@ -26,7 +28,10 @@ public:
 };
 
 // True when the file carries an intact Authenticode signature that Windows
-// trusts and its signer's common name is exactly publisher. A certificate
+// trusts, its signer's chain ends in a root of the machine's own stores
+// (WinVerifyTrust also trusts the current user's Root store, which the
+// player's unelevated session can add to) and its signer's common name is
+// exactly publisher. A certificate
 // known to be revoked is refused; one whose revocation state is not in the
 // cache is judged on everything else, or Microsoft's own installer would be
 // refused on every machine that has not fetched the CRL.

@@ -10,10 +10,6 @@ namespace {
 
 constexpr DWORD kRegistryNameLength = 256;
 
-bool IsUsable(const EnvironmentValue& value) {
-    return value.count >= 1 && value.count < MAX_PATH;
-}
-
 bool NamesVersion8(const std::wstring& name) {
     return name.size() >= 2 && name[0] == L'8' && name[1] == L'.';
 }
@@ -61,10 +57,21 @@ class Win32Probe final : public RuntimeProbe {
 public:
     bool Is64BitWindows() override { return repair::Is64BitWindows(); }
 
-    EnvironmentValue ReadEnvironment(const wchar_t* name) override {
+    std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) override {
+        ScopedRegistryKey opened;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, opened.receive()) != ERROR_SUCCESS) {
+            return {};
+        }
         wchar_t buffer[MAX_PATH] = {};
-        const DWORD count = GetEnvironmentVariableW(name, buffer, MAX_PATH);
-        return EnvironmentValue{count, buffer};
+        DWORD type = REG_NONE;
+        // One character short of the buffer, so the text always ends in NUL.
+        DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
+        if (RegQueryValueExW(opened.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+                ERROR_SUCCESS ||
+            type != REG_SZ) {
+            return {};
+        }
+        return buffer;
     }
 
     DWORD AttributesOf(const std::wstring& path) override { return GetFileAttributesW(path.c_str()); }
@@ -110,9 +117,13 @@ public:
 
 std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, bool is64) {
     std::vector<std::wstring> candidates;
-    const EnvironmentValue root = probe.ReadEnvironment(is64 ? kProgramFiles64Variable : kProgramFilesVariable);
-    if (IsUsable(root)) {
-        candidates.push_back(JoinPath(root.text, kSharedFrameworkRelative));
+    // Never the ProgramW6432 or ProgramFiles variables: the user's own
+    // registry can set them, and a runtime "found" where there is none would
+    // skip the installer.
+    const std::wstring root =
+        probe.ReadMachineString(kProgramFilesKey, kProgramFilesValue, is64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
+    if (!root.empty()) {
+        candidates.push_back(JoinPath(root, kSharedFrameworkRelative));
     }
     if (is64) {
         candidates.push_back(kSharedFrameworkFixed64);

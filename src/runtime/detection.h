@@ -8,12 +8,6 @@
 
 namespace repair {
 
-// What GetEnvironmentVariableW reported: its count and the buffer's text.
-struct EnvironmentValue {
-    DWORD count = 0;
-    std::wstring text;
-};
-
 struct RegistryNames {
     std::vector<std::wstring> subkeys;
     std::vector<std::wstring> values;
@@ -25,7 +19,9 @@ class RuntimeProbe {
 public:
     virtual ~RuntimeProbe() = default;
     virtual bool Is64BitWindows() = 0;
-    virtual EnvironmentValue ReadEnvironment(const wchar_t* name) = 0;
+    // A REG_SZ value under an HKEY_LOCAL_MACHINE key in one registry view;
+    // empty when it is missing, of another type or too long for a path.
+    virtual std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) = 0;
     virtual DWORD AttributesOf(const std::wstring& path) = 0;
     // Attribute words of the entries matching a pattern; empty when the search fails.
     virtual std::vector<DWORD> FindEntries(const std::wstring& pattern) = 0;

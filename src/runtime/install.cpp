@@ -18,7 +18,7 @@ bool InstallDesktopRuntime(const std::wstring& workDirectory, StageServices& ser
     const bool is64 = services.Is64BitWindows();
     const std::wstring target = JoinPath(workDirectory, is64 ? kInstallerFileX64 : kInstallerFileX86);
     if (!FetchTrusted(services, is64 ? kInstallerUrlX64 : kInstallerUrlX86, target, kRuntimeDownloadStatus,
-                      kRuntimeDownloadDetail, kRuntimePublisher)) {
+                      kRuntimeDownloadDetail, kRuntimePublisher, is64 ? kRuntimeSha512X64 : kRuntimeSha512X86)) {
         services.ShowWarning(kRuntimeDownloadFailedText);
         return false;
     }

@@ -22,6 +22,7 @@ inline constexpr wchar_t kWininetDll[] = L"wininet.dll";
 inline constexpr wchar_t kComctl32Dll[] = L"comctl32.dll";
 inline constexpr wchar_t kWintrustDll[] = L"wintrust.dll";
 inline constexpr wchar_t kCrypt32Dll[] = L"crypt32.dll";
+inline constexpr wchar_t kUserenvDll[] = L"userenv.dll";
 
 // Directories.
 inline constexpr wchar_t kWorkFolderName[] = L"VandrelRepair";
@@ -47,9 +48,17 @@ inline constexpr wchar_t kInitialStatusText[] = L"准备修复客户端...";
 inline constexpr wchar_t kInitialDetailText[] = L"请稍候，不要关闭此窗口。";
 inline constexpr int kIconResourceId = 101;
 
-// Runtime detection.
-inline constexpr wchar_t kProgramFiles64Variable[] = L"ProgramW6432";
-inline constexpr wchar_t kProgramFilesVariable[] = L"ProgramFiles";
+// The children's environment: the account's basics added to the machine's.
+inline constexpr wchar_t kUserNameVariable[] = L"USERNAME";
+inline constexpr wchar_t kUserProfileVariable[] = L"USERPROFILE";
+inline constexpr wchar_t kAppDataVariable[] = L"APPDATA";
+inline constexpr wchar_t kLocalAppDataVariable[] = L"LOCALAPPDATA";
+
+// Runtime detection. The Program Files folders as the machine records them,
+// where only an administrator can change them: the 64-bit registry view
+// names the 64-bit folder, the 32-bit view the other.
+inline constexpr wchar_t kProgramFilesKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+inline constexpr wchar_t kProgramFilesValue[] = L"ProgramFilesDir";
 inline constexpr wchar_t kSharedFrameworkRelative[] = L"dotnet\\shared\\Microsoft.WindowsDesktop.App";
 inline constexpr wchar_t kSharedFrameworkFixed64[] = L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
 inline constexpr wchar_t kRuntimeVersionPattern[] = L"8.*";

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <wincrypt.h>
 
 #include <utility>
 
@@ -68,11 +69,22 @@ struct CoTaskMemoryTraits {
     static void Release(void* p) { CoTaskMemFree(p); }
 };
 
+struct CryptProviderTraits {
+    static HCRYPTPROV Invalid() { return 0; }
+    static void Release(HCRYPTPROV h) { CryptReleaseContext(h, 0); }
+};
+struct CryptHashTraits {
+    static HCRYPTHASH Invalid() { return 0; }
+    static void Release(HCRYPTHASH h) { CryptDestroyHash(h); }
+};
+
 using ScopedHandle = Scoped<HANDLE, KernelHandleTraits>;
 using ScopedFindHandle = Scoped<HANDLE, FindHandleTraits>;
 using ScopedRegistryKey = Scoped<HKEY, RegistryKeyTraits>;
 using ScopedSid = Scoped<PSID, SidTraits>;
 using ScopedLocalMemory = Scoped<HLOCAL, LocalMemoryTraits>;
 using ScopedCoTaskMemory = Scoped<void*, CoTaskMemoryTraits>;
+using ScopedCryptProvider = Scoped<HCRYPTPROV, CryptProviderTraits>;
+using ScopedCryptHash = Scoped<HCRYPTHASH, CryptHashTraits>;
 
 }  // namespace repair

@@ -13,6 +13,8 @@ public:
                               const std::wstring& detail) = 0;
     // The file's Authenticode signature is intact, trusted and made by publisher.
     virtual bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) = 0;
+    // The file's SHA-512 is the pinned one (hex digits).
+    virtual bool HasDigest(const std::wstring& path, const std::wstring& sha512) = 0;
     virtual void DeleteDownload(const std::wstring& path) = 0;
     virtual void ShowWarning(const std::wstring& text) = 0;
     virtual void SetStatus(const std::wstring& status, const std::wstring& detail) = 0;
@@ -22,10 +24,10 @@ public:
     virtual void CloseProgressWindow() = 0;
 };
 
-// Downloads url to target and, when a publisher is given, accepts the file
-// only if that publisher signed it; a refused file is deleted. False counts
-// as a failed download.
+// Downloads url to target and accepts the file only if it has the pinned
+// SHA-512 and was signed by publisher, each when given; a refused file is
+// deleted. False counts as a failed download.
 bool FetchTrusted(StageServices& services, const wchar_t* url, const std::wstring& target, const std::wstring& status,
-                  const std::wstring& detail, const std::wstring& publisher);
+                  const std::wstring& detail, const std::wstring& publisher, const std::wstring& sha512 = {});
 
 }  // namespace repair

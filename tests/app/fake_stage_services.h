@@ -16,6 +16,7 @@ public:
     bool is64 = false;
     bool downloadSucceeds = true;
     bool signatureMatches = true;
+    bool digestMatches = true;
     int childExitCode = 0;
     std::vector<std::wstring> calls;
 
@@ -31,6 +32,10 @@ public:
     bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) override {
         calls.push_back(L"verify " + path + L" | " + publisher);
         return signatureMatches;
+    }
+    bool HasDigest(const std::wstring& path, const std::wstring& sha512) override {
+        calls.push_back(L"digest " + path + L" | " + sha512);
+        return digestMatches;
     }
     void DeleteDownload(const std::wstring& path) override { calls.push_back(L"delete " + path); }
     void ShowWarning(const std::wstring& text) override { calls.push_back(L"warn " + text); }

@@ -36,24 +36,19 @@ TEST(WorkDirectoryDescriptor, OwnedByAdministratorsWithAProtectedDacl) {
     EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from ProgramData";
 }
 
-TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsMayWriteAndAllIsInherited) {
+TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsAreGrantedAnythingAndAllIsInherited) {
     WorkDescriptor descriptor;
     PACL dacl = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
     ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
     ASSERT_TRUE(present);
     ASSERT_NE(dacl, nullptr);
-    ASSERT_EQ(dacl->AceCount, 3);
+    ASSERT_EQ(dacl->AceCount, 2) << "users may not even read: a reader can hold a download open";
 
-    constexpr ACCESS_MASK kAnyWrite = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
-                                      FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
-                                      GENERIC_ALL;
     struct Expected {
         WELL_KNOWN_SID_TYPE who;
         ACCESS_MASK mask;
-    } expected[] = {{WinLocalSystemSid, FILE_ALL_ACCESS},
-                    {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
-                    {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+    } expected[] = {{WinLocalSystemSid, FILE_ALL_ACCESS}, {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS}};
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
@@ -63,9 +58,6 @@ TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsMayWriteAndAllIsInherit
         EXPECT_EQ(ace->Header.AceFlags & INHERIT_ONLY_ACE, 0) << "applies to the folder itself too";
         EXPECT_TRUE(IsWellKnown(&ace->SidStart, expected[i].who)) << i;
         EXPECT_EQ(ace->Mask, expected[i].mask) << i;
-        if (expected[i].who == WinBuiltinUsersSid) {
-            EXPECT_EQ(ace->Mask & kAnyWrite, 0u) << "users must not write";
-        }
     }
 }
 
@@ -120,8 +112,7 @@ ExistingEntry OwnFolder() {
     entry.opened = entry.isDirectory = entry.daclProtected = true;
     entry.owner = kAdministrators;
     entry.dacl = std::vector<AccessEntry>{{true, SidOf(WinLocalSystemSid), FILE_ALL_ACCESS},
-                                          {true, kAdministrators, FILE_ALL_ACCESS},
-                                          {true, SidOf(WinBuiltinUsersSid), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+                                          {true, kAdministrators, FILE_ALL_ACCESS}};
     entry.contents = std::vector<FolderEntry>{{L"Vandrel_Client_Repair_Tool_net8.exe", true}, {L"dl3F.tmp", true}};
     return entry;
 }
@@ -220,6 +211,9 @@ TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasT
         {"owned by another user", FoundWith([](ExistingEntry& e) { e.owner = kOtherUser; }), kPath, false, aside},
         {"owned by this account", FoundWith([](ExistingEntry& e) { e.owner = kSelf; }), kPath, false, aside},
         {"owner unreadable", FoundWith([](ExistingEntry& e) { e.owner.clear(); }), kPath, false, aside},
+        {"users may read (an earlier version's)", FoundWith(Granting(users, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE)),
+         kPath, false, aside},
+        {"users may only synchronise", FoundWith(Granting(users, SYNCHRONIZE)), kPath, false, aside},
         {"users may add files", FoundWith(Granting(users, FILE_ADD_FILE)), kPath, false, aside},
         {"users may add folders", FoundWith(Granting(users, FILE_ADD_SUBDIRECTORY)), kPath, false, aside},
         {"users may change its DACL", FoundWith(Granting(users, WRITE_DAC)), kPath, false, aside},

@@ -1,4 +1,4 @@
-# cmake -DBASE=... -P check_setting.cmake (or -DSTALL=...): fails exactly when
+# cmake -DBASE=... -P check_setting.cmake (or -DSTALL=..., -DSHA512=...): fails exactly when
 # the configure step would refuse that value.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/RepairBuild.cmake)
 if(DEFINED BASE)
@@ -6,4 +6,7 @@ if(DEFINED BASE)
 endif()
 if(DEFINED STALL)
     repair_check_stall_seconds("${STALL}")
+endif()
+if(DEFINED SHA512)
+    repair_check_sha512(REPAIR_RUNTIME_SHA512_X64 "${SHA512}")
 endif()

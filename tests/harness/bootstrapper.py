@@ -120,6 +120,12 @@ class Scenario:
         clear_work_folders()
         self.work_dir = wine.drive_c("ProgramData", WORK_FOLDER)
         self.records = tempfile.mkdtemp(prefix="e2e-records-")
+        # Where the stand-ins find their configs: the program hands its
+        # children none of its environment, and its work folder holds only
+        # its downloads.
+        self.configs = wine.drive_c("standin")
+        shutil.rmtree(self.configs, ignore_errors=True)
+        os.makedirs(self.configs)
         self.name = name
 
     def fresh_work_directory(self):
@@ -135,6 +141,7 @@ class Scenario:
         shutil.rmtree(self.root, ignore_errors=True)
         clear_work_folders()
         shutil.rmtree(self.records, ignore_errors=True)
+        shutil.rmtree(self.configs, ignore_errors=True)
 
     def install_program(self, folder="bin", name="修复工具.exe", source=None):
         """Copies the bootstrapper into a folder of the scenario; returns its Windows path."""
@@ -147,7 +154,7 @@ class Scenario:
         """Prepares the config the stand-in will find once it is downloaded
         under file_name. Returns its record path."""
         record = os.path.join(self.records, file_name + ".txt")
-        with open(os.path.join(self.records, file_name + ".cfg"), "w", encoding="utf-8") as f:
+        with open(os.path.join(self.configs, file_name + ".cfg"), "w", encoding="utf-8") as f:
             f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\nsleep={sleep_ms}\n")
         return record
 
@@ -159,8 +166,7 @@ class Scenario:
         with open(cmdfile, "w", encoding="utf-8") as f:
             f.write(command_line)
         args = [os.path.join(wine.BIN_DIR, "driver.exe"), "--out", wine.to_windows(out),
-                "--cmdfile", wine.to_windows(cmdfile), "--timeout", str(timeout * 1000),
-                "--env", "REPAIR_STANDIN_CONFIG=" + wine.to_windows(self.records)]
+                "--cmdfile", wine.to_windows(cmdfile), "--timeout", str(timeout * 1000)]
         for name, value in (env or {}).items():
             args += ["--env", f"{name}={value}"]
         if close_window:
@@ -216,19 +222,39 @@ class DriverRun:
 
 def read_record(path):
     """(command line, arguments, start-up flags) that a stand-in recorded."""
+    started = read_start(path)
+    return started and (started.command_line, started.args, started.flags)
+
+
+@dataclasses.dataclass
+class Start:
+    command_line: str | None = None
+    args: list = dataclasses.field(default_factory=list)
+    flags: dict = dataclasses.field(default_factory=dict)
+    directory: str | None = None
+    environment: dict = dataclasses.field(default_factory=dict)  # upper-case name -> value
+
+
+def read_start(path):
+    """Everything a stand-in recorded of how it was started, or None."""
     if not os.path.exists(path):
         return None
-    command_line, args, flags = None, [], {}
+    start = Start()
     with open(path, encoding="utf-8") as f:
         for line in f.read().split("\n"):
             key, _, value = line.partition("\t")
             if key == "commandline":
-                command_line = value
+                start.command_line = value
             elif key == "arg":
-                args.append(value)
+                start.args.append(value)
             elif key in ("flags", "show"):
-                flags[key] = int(value)
-    return command_line, args, flags
+                start.flags[key] = int(value)
+            elif key == "cwd":
+                start.directory = value
+            elif key == "env":
+                name, _, setting = value.partition("=")
+                start.environment[name.upper()] = setting
+    return start
 
 
 def standin_bytes():

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/win32_stage_services.h"
+#include "process/file_digest.h"
 #include "support/close_later.h"
 #include "support/scratch.h"
 #include "util/busy_retry.h"
 #include "util/command_line.h"
+#include "util/scoped.h"
 
 namespace repair {
 namespace {
@@ -66,6 +70,46 @@ TEST_F(RunAndWaitTest, EmptyArgumentsLeaveOnlyTheQuotedPathAndShowNormalIsPassed
     EXPECT_NE(seen.find("show\t1\n"), std::string::npos);
 }
 
+// What the player's own session could have put in the environment never
+// reaches an elevated child, and it starts where it was downloaded to.
+TEST_F(RunAndWaitTest, TheChildStartsInItsOwnFolderWithTheMachinesEnvironmentOnly) {
+    ExitWith("0");
+    const wchar_t* planted[] = {L"COR_ENABLE_PROFILING", L"COR_PROFILER_PATH_64", L"CORECLR_PROFILER",
+                                L"DOTNET_STARTUP_HOOKS", L"DOTNET_ROOT",          L"DOTNET_ROOT(x86)"};
+    for (const wchar_t* name : planted) {
+        SetEnvironmentVariableW(name, L"C:\\planted\\hook.dll");
+    }
+    wchar_t path[4096] = {};
+    GetEnvironmentVariableW(L"PATH", path, 4096);
+    SetEnvironmentVariableW(L"PATH", (std::wstring(L"C:\\planted;") + path).c_str());
+    const int result = RunAndWait(child, L"", false);
+    SetEnvironmentVariableW(L"PATH", path);
+    for (const wchar_t* name : planted) {
+        SetEnvironmentVariableW(name, nullptr);
+    }
+    ASSERT_EQ(result, 0);
+    std::string seen = Recorded();
+    EXPECT_NE(seen.find("cwd\t" + ToUtf8(scratch.path()) + "\n"), std::string::npos) << seen;
+    std::transform(seen.begin(), seen.end(), seen.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    EXPECT_EQ(seen.find("planted"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\nenv\tsystemroot="), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\nenv\tusername="), std::string::npos) << seen;
+}
+
+TEST(FileDigest, TheSha512OfWhatTheHandleHoldsFromItsFirstByte) {
+    ScratchDirectory scratch(L"digest");
+    WriteTextFile(scratch / L"abc.bin", "abc");
+    const ScopedHandle file(
+        CreateFileW((scratch / L"abc.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    char first = 0;
+    DWORD read = 0;
+    ReadFile(file.get(), &first, 1, &read, nullptr);  // as a signature check before it would
+    EXPECT_EQ(Sha512Hex(file.get()),
+              L"ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+              L"2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f");
+    EXPECT_EQ(Sha512Hex(INVALID_HANDLE_VALUE), L"");
+}
+
 TEST_F(RunAndWaitTest, APathThatIsNoProgramGivesMinusOneAtOnce) {
     const unsigned retriesBefore = BusyRetriesSoFar();
     EXPECT_EQ(RunAndWait(scratch / L"missing.exe", L"", false), -1);
@@ -96,6 +140,7 @@ TEST_F(RunAndWaitTest, TheFileCheckedIsHeldUnchangeableUntilItStarts) {
     ExitWith("9");
     StageServices& services = Win32StageServices();
     services.IsSignedBy(child, L"Anyone");  // an unsigned stand-in: refused, but held all the same
+    EXPECT_FALSE(services.HasDigest(child, std::wstring(128, L'0'))) << "another digest, read through the held file";
     const std::wstring other = scratch / L"other.exe";
     WriteTextFile(other, "swapped in");
     EXPECT_EQ(CreateFileW(child.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

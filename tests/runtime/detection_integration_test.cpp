@@ -8,13 +8,15 @@ namespace repair {
 namespace {
 
 // Where the 64-bit test build looks: being no WOW64 process it takes the x86
-// branch, which reads ProgramFiles and the x86 key through the 32-bit view.
-const std::wstring kFramework = L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
+// branch, which reads the 32-bit view's Program Files folder (C:\Program
+// Files (x86) on 64-bit Windows) and the x86 key through the 32-bit view.
+const std::wstring kFramework = L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
+const wchar_t kCurrentVersionKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kX86Key[] = L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\sharedfx\\Microsoft.WindowsDesktop.App";
 const wchar_t kDotnetKey[] = L"SOFTWARE\\dotnet";
 
 void RemoveRuntimeState() {
-    ScratchDirectory::RemoveTree(L"C:\\Program Files\\dotnet");
+    ScratchDirectory::RemoveTree(L"C:\\Program Files (x86)\\dotnet");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\dotnet");
     HKEY view64 = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &view64) == ERROR_SUCCESS) {
@@ -81,17 +83,35 @@ TEST_F(RuntimeDetectionTest, ASubkeyNamedAfterAVersion8Counts) {
     EXPECT_TRUE(IsDesktopRuntimeInstalled());
 }
 
-TEST(RuntimeProbe, ReadsEnvironmentCountsAsThePlatformReportsThem) {
+TEST(RuntimeProbe, ReadsTheMachinesProgramFilesFolderOfEachViewAndNoVariable) {
     RuntimeProbe& probe = Win32RuntimeProbe();
-    const std::wstring fits = L"D:\\" + std::wstring(256, L'x');
-    const std::wstring tooLong = fits + L"y";
-    SetEnvironmentVariableW(L"REPAIR_TEST_ROOT", fits.c_str());
-    EXPECT_EQ(probe.ReadEnvironment(L"REPAIR_TEST_ROOT").count, 259u);
-    EXPECT_EQ(probe.ReadEnvironment(L"REPAIR_TEST_ROOT").text, fits);
-    SetEnvironmentVariableW(L"REPAIR_TEST_ROOT", tooLong.c_str());
-    EXPECT_GE(probe.ReadEnvironment(L"REPAIR_TEST_ROOT").count, 260u);
-    SetEnvironmentVariableW(L"REPAIR_TEST_ROOT", nullptr);
-    EXPECT_EQ(probe.ReadEnvironment(L"REPAIR_TEST_ROOT").count, 0u);
+    SetEnvironmentVariableW(L"ProgramW6432", L"D:\\planted");
+    SetEnvironmentVariableW(L"ProgramFiles", L"D:\\planted");
+    EXPECT_EQ(probe.ReadMachineString(kCurrentVersionKey, L"ProgramFilesDir", KEY_WOW64_64KEY), L"C:\\Program Files");
+    EXPECT_EQ(probe.ReadMachineString(kCurrentVersionKey, L"ProgramFilesDir", KEY_WOW64_32KEY),
+              L"C:\\Program Files (x86)");
+
+    const wchar_t scratchKey[] = L"SOFTWARE\\VandrelRepairTest";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, scratchKey, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    const auto set = [&](const wchar_t* name, DWORD type, const std::wstring& text) {
+        RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    };
+    const std::wstring fits = L"D:\\" + std::wstring(255, L'x');
+    set(L"fits", REG_SZ, fits);
+    set(L"long", REG_SZ, fits + L"yz");
+    set(L"expand", REG_EXPAND_SZ, L"%ProgramW6432%");
+    RegCloseKey(key);
+    EXPECT_EQ(probe.ReadMachineString(scratchKey, L"fits", KEY_WOW64_64KEY), fits);
+    EXPECT_EQ(probe.ReadMachineString(scratchKey, L"long", KEY_WOW64_64KEY), L"") << "260 characters";
+    EXPECT_EQ(probe.ReadMachineString(scratchKey, L"expand", KEY_WOW64_64KEY), L"") << "nothing expanded";
+    EXPECT_EQ(probe.ReadMachineString(scratchKey, L"missing", KEY_WOW64_64KEY), L"");
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, scratchKey, KEY_WOW64_64KEY, 0);
+    SetEnvironmentVariableW(L"ProgramW6432", nullptr);
+    SetEnvironmentVariableW(L"ProgramFiles", nullptr);
 }
 
 TEST(RuntimeProbe, FindsOnlyEntriesMatchingThePattern) {

@@ -14,16 +14,19 @@ const std::wstring kX86Key = L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\
 class FakeProbe final : public RuntimeProbe {
 public:
     bool is64 = true;
-    std::map<std::wstring, EnvironmentValue> environment;
+    std::map<REGSAM, std::wstring> programFiles;  // view -> ProgramFilesDir
     std::map<std::wstring, DWORD> attributes;
     std::map<std::wstring, std::vector<DWORD>> searches;  // pattern -> matching entries
     std::map<std::wstring, RegistryNames> keys;           // key + view -> names
     std::vector<std::wstring> opened;
 
     bool Is64BitWindows() override { return is64; }
-    EnvironmentValue ReadEnvironment(const wchar_t* name) override {
-        const auto it = environment.find(name);
-        return it == environment.end() ? EnvironmentValue{} : it->second;
+    std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) override {
+        const auto it = programFiles.find(view);
+        return std::wstring(key) == L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion" &&
+                       std::wstring(value) == L"ProgramFilesDir" && it != programFiles.end()
+                   ? it->second
+                   : L"";
     }
     DWORD AttributesOf(const std::wstring& path) override {
         const auto it = attributes.find(path);
@@ -40,9 +43,7 @@ public:
         return it == keys.end() ? std::nullopt : std::optional<RegistryNames>(it->second);
     }
 
-    void SetVariable(const wchar_t* name, const std::wstring& value) {
-        environment[name] = EnvironmentValue{static_cast<DWORD>(value.size()), value};
-    }
+    void SetProgramFiles(REGSAM view, const std::wstring& value) { programFiles[view] = value; }
     void AddFramework(const std::wstring& directory, std::vector<DWORD> versionEntries) {
         attributes[directory] = FILE_ATTRIBUTE_DIRECTORY;
         searches[directory + L"\\8.*"] = std::move(versionEntries);
@@ -57,35 +58,28 @@ constexpr DWORD kFile = FILE_ATTRIBUTE_ARCHIVE;
 constexpr REGSAM k64View = KEY_READ | KEY_WOW64_64KEY;
 constexpr REGSAM k32View = KEY_READ | KEY_WOW64_32KEY;
 
-TEST(RuntimeCandidates, On64BitWindowsTheVariableThenTheFixedPath) {
+constexpr REGSAM k64 = KEY_WOW64_64KEY;
+constexpr REGSAM k32 = KEY_WOW64_32KEY;
+
+TEST(RuntimeCandidates, On64BitWindowsTheMachines64BitFolderThenTheFixedPath) {
     FakeProbe probe;
-    probe.SetVariable(L"ProgramW6432", L"D:\\Program Files");
-    probe.SetVariable(L"ProgramFiles", L"E:\\ignored");
+    probe.SetProgramFiles(k64, L"D:\\Program Files");
+    probe.SetProgramFiles(k32, L"E:\\ignored");
     EXPECT_EQ(RuntimeCandidates(probe, true),
               (std::vector<std::wstring>{L"D:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App", kFixed}));
-    probe.SetVariable(L"ProgramW6432", L"C:\\Program Files");
+    probe.SetProgramFiles(k64, L"C:\\Program Files");
     EXPECT_EQ(RuntimeCandidates(probe, true).size(), 2u) << "the fixed path even when it repeats";
-    probe.environment.erase(L"ProgramW6432");
+    probe.programFiles.erase(k64);
     EXPECT_EQ(RuntimeCandidates(probe, true), std::vector<std::wstring>{kFixed});
 }
 
-TEST(RuntimeCandidates, OtherwiseOnlyProgramFiles) {
+TEST(RuntimeCandidates, OtherwiseOnlyThe32BitViewsFolder) {
     FakeProbe probe;
-    probe.SetVariable(L"ProgramW6432", L"D:\\ignored");
+    probe.SetProgramFiles(k64, L"D:\\ignored");
     EXPECT_TRUE(RuntimeCandidates(probe, false).empty());
-    probe.SetVariable(L"ProgramFiles", L"C:\\Program Files (x86)");
+    probe.SetProgramFiles(k32, L"C:\\Program Files (x86)");
     EXPECT_EQ(RuntimeCandidates(probe, false),
               std::vector<std::wstring>{L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App"});
-}
-
-TEST(RuntimeCandidates, AValueMustHoldOneTo259Characters) {
-    FakeProbe probe;
-    probe.SetVariable(L"ProgramFiles", L"D:\\" + std::wstring(256, L'x'));
-    EXPECT_EQ(RuntimeCandidates(probe, false).size(), 1u) << "259 characters";
-    probe.environment[L"ProgramFiles"] = EnvironmentValue{260, L""};
-    EXPECT_TRUE(RuntimeCandidates(probe, false).empty()) << "260: the size it would need";
-    probe.environment[L"ProgramFiles"] = EnvironmentValue{0, L""};
-    EXPECT_TRUE(RuntimeCandidates(probe, false).empty()) << "empty";
 }
 
 TEST(DetectDesktopRuntime, AVersion8DirectoryOnDiskAnswersWithoutTheRegistry) {
@@ -95,7 +89,7 @@ TEST(DetectDesktopRuntime, AVersion8DirectoryOnDiskAnswersWithoutTheRegistry) {
     EXPECT_TRUE(probe.opened.empty());
 
     FakeProbe other;
-    other.SetVariable(L"ProgramW6432", L"D:\\PF");
+    other.SetProgramFiles(k64, L"D:\\PF");
     other.AddFramework(L"D:\\PF\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {kFile, kDir});
     EXPECT_TRUE(DetectDesktopRuntime(other)) << "another drive, after a file entry";
     EXPECT_TRUE(other.opened.empty());
@@ -106,7 +100,7 @@ TEST(DetectDesktopRuntime, FilesAndOtherVersionsDoNotCount) {
     probe.AddFramework(kFixed, {kFile});  // a file named 8.0.1
     // 7.0.20 and 9.0.1 never match the pattern, so the search finds nothing.
     probe.AddFramework(L"D:\\PF\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {});
-    probe.SetVariable(L"ProgramW6432", L"D:\\PF");
+    probe.SetProgramFiles(k64, L"D:\\PF");
     EXPECT_FALSE(DetectDesktopRuntime(probe));
     EXPECT_EQ(probe.opened, (std::vector<std::wstring>{kX64Key + L"@" + std::to_wstring(k64View),
                                                        kX64Key + L"@" + std::to_wstring(k32View)}));
@@ -163,7 +157,7 @@ TEST(DetectDesktopRuntime, On32BitWindowsUsesProgramFilesAndTheX86KeyIn32BitView
 
     FakeProbe disk;
     disk.is64 = false;
-    disk.SetVariable(L"ProgramFiles", L"C:\\Program Files (x86)");
+    disk.SetProgramFiles(k32, L"C:\\Program Files (x86)");
     disk.AddFramework(L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {kDir});
     EXPECT_TRUE(DetectDesktopRuntime(disk));
 }

@@ -1,9 +1,10 @@
 // Stands in for the runtime installer and the repair tool. It records how it
 // was started (its whole command line, the arguments as CommandLineToArgvW
-// splits them, the start-up flags) and exits with the code that a file named
-// after itself with ".cfg" appended asks for. That file lies in the folder
-// that REPAIR_STANDIN_CONFIG names (the program under test hands its
-// environment on; its work folder is its own) or else beside the stand-in:
+// splits them, the start-up flags, its current directory and every variable
+// of its environment) and exits with the code that a file named after itself
+// with ".cfg" appended asks for. That file lies beside the stand-in or else
+// in C:\standin (the program under test keeps its work folder to itself and
+// hands its children no environment of its own):
 //   exit=<unsigned 32-bit code>
 //   record=<path of the record to write>
 //   sleep=<milliseconds to run before exiting>
@@ -24,10 +25,9 @@ int wmain() {
     unsigned long sleepMs = 0;
     std::wstring record;
     std::wstring configPath = std::wstring(self) + L".cfg";
-    wchar_t folder[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"REPAIR_STANDIN_CONFIG", folder, MAX_PATH) > 0) {
+    if (GetFileAttributesW(configPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const wchar_t* name = wcsrchr(self, L'\\');
-        configPath = std::wstring(folder) + L"\\" + (name ? name + 1 : self) + L".cfg";
+        configPath = std::wstring(L"C:\\standin\\") + (name ? name + 1 : self) + L".cfg";
     }
     std::istringstream config(ReadTextFile(configPath));
     for (std::string line; std::getline(config, line);) {
@@ -57,6 +57,15 @@ int wmain() {
         LocalFree(argv);
         out << "flags\t" << startup.dwFlags << "\n";
         out << "show\t" << startup.wShowWindow << "\n";
+        wchar_t directory[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, directory);
+        out << "cwd\t" << ToUtf8(directory) << "\n";
+        if (wchar_t* block = GetEnvironmentStringsW()) {
+            for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
+                out << "env\t" << ToUtf8(entry) << "\n";
+            }
+            FreeEnvironmentStringsW(block);
+        }
         WriteTextFile(record, out.str());
     }
     Sleep(sleepMs);

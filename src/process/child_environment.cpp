@@ -1,0 +1,115 @@
+#include "process/child_environment.h"
+
+#include <windows.h>
+#include <lmcons.h>
+#include <shlobj.h>
+#include <userenv.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "util/constants.h"
+#include "util/scoped.h"
+#include "util/system_library.h"
+
+namespace repair {
+namespace {
+
+std::wstring NameOf(const std::wstring& entry) {
+    // A leading '=' belongs to the name (the hidden per-drive entries).
+    const std::wstring::size_type equals = entry.find(L'=', 1);
+    return entry.substr(0, equals);
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool NameBefore(const std::wstring& a, const std::wstring& b) {
+    const std::wstring left = NameOf(a);
+    const std::wstring right = NameOf(b);
+    return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
+                                static_cast<int>(right.size()), TRUE) == CSTR_LESS_THAN;
+}
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+    ScopedCoTaskMemory path;
+    if (SHGetKnownFolderPath(id, 0, nullptr, reinterpret_cast<PWSTR*>(path.receive())) != S_OK ||
+        path.get() == nullptr) {
+        return {};
+    }
+    return static_cast<const wchar_t*>(path.get());
+}
+
+class Win32Environment final : public EnvironmentShell {
+public:
+    std::optional<std::vector<std::wstring>> MachineVariables() override {
+        const auto create = REPAIR_SYSTEM_FUNCTION(kUserenvDll, CreateEnvironmentBlock);
+        const auto destroy = REPAIR_SYSTEM_FUNCTION(kUserenvDll, DestroyEnvironmentBlock);
+        void* raw = nullptr;
+        // No token: the system's variables only, none of any user's.
+        if (create == nullptr || destroy == nullptr || create(&raw, nullptr, FALSE) == FALSE || raw == nullptr) {
+            return std::nullopt;
+        }
+        const std::unique_ptr<void, decltype(destroy)> block(raw, destroy);
+        std::vector<std::wstring> entries;
+        for (const wchar_t* entry = static_cast<const wchar_t*>(raw); *entry != L'\0'; entry += wcslen(entry) + 1) {
+            entries.emplace_back(entry);
+        }
+        return entries;
+    }
+
+    AccountBasics Account() override {
+        AccountBasics account;
+        wchar_t name[UNLEN + 1] = {};
+        DWORD length = UNLEN + 1;
+        if (GetUserNameW(name, &length) != FALSE) {
+            account.userName = name;
+        }
+        account.profile = KnownFolder(FOLDERID_Profile);
+        account.roamingAppData = KnownFolder(FOLDERID_RoamingAppData);
+        account.localAppData = KnownFolder(FOLDERID_LocalAppData);
+        return account;
+    }
+};
+
+}  // namespace
+
+std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell) {
+    std::optional<std::vector<std::wstring>> entries = shell.MachineVariables();
+    if (!entries) {
+        return std::nullopt;
+    }
+    const AccountBasics account = shell.Account();
+    const std::pair<const wchar_t*, const std::wstring*> basics[] = {{kUserNameVariable, &account.userName},
+                                                                     {kUserProfileVariable, &account.profile},
+                                                                     {kAppDataVariable, &account.roamingAppData},
+                                                                     {kLocalAppDataVariable, &account.localAppData}};
+    // What the machine's block says of the account (a default profile, or
+    // nothing) gives way to what the system says of this one.
+    for (const auto& [name, value] : basics) {
+        entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                      [name = name](const std::wstring& entry) { return SameName(NameOf(entry), name); }),
+                       entries->end());
+        if (!value->empty()) {
+            entries->push_back(std::wstring(name) + L"=" + *value);
+        }
+    }
+    std::stable_sort(entries->begin(), entries->end(), NameBefore);
+    std::wstring block;
+    for (const std::wstring& entry : *entries) {
+        block += entry;
+        block += L'\0';
+    }
+    // An empty block still needs its two terminators.
+    block += entries->empty() ? std::wstring(2, L'\0') : std::wstring(1, L'\0');
+    return block;
+}
+
+EnvironmentShell& Win32EnvironmentShell() {
+    static Win32Environment shell;
+    return shell;
+}
+
+}  // namespace repair
