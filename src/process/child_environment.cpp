@@ -89,9 +89,10 @@ std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell) {
     // What the machine's block says of the account (a default profile, or
     // nothing) gives way to what the system says of this one.
     for (const auto& [name, value] : basics) {
-        entries->erase(std::remove_if(entries->begin(), entries->end(),
-                                      [name = name](const std::wstring& entry) { return SameName(NameOf(entry), name); }),
-                       entries->end());
+        entries->erase(
+            std::remove_if(entries->begin(), entries->end(),
+                           [name = name](const std::wstring& entry) { return SameName(NameOf(entry), name); }),
+            entries->end());
         if (!value->empty()) {
             entries->push_back(std::wstring(name) + L"=" + *value);
         }

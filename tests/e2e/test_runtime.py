@@ -6,11 +6,12 @@ installer and tool. The x64 rows are run under WOW64 by test_wow64.py.
 """
 
 import os
+import shutil
 import unittest
 
 from harness import wine
-from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, WINDOW_CLASS, ScenarioTest, quote, read_record,
-                                  set_runtime_on_disk, standin_bytes)
+from harness.bootstrapper import (INSTALLER_X86, PLAYER_ENVIRONMENT, TOOL_X86, WINDOW_CLASS, ScenarioTest,
+                                  assert_started_clean, quote, read_record, set_runtime_on_disk, standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -36,8 +37,8 @@ class RuntimeTest(ScenarioTest):
             files[INSTALLER_PATH] = installer
         return self.serve(PORT, files)
 
-    def run_program(self):
-        return self.scenario.run(quote(self.program) + " --client-dir D:\\Games")
+    def run_program(self, **kwargs):
+        return self.scenario.run(quote(self.program) + " --client-dir D:\\Games", **kwargs)
 
     def test_an_installer_ending_0_or_3010_lets_the_tool_run(self):
         server = self.serve_downloads(Payload(standin_bytes()))
@@ -93,6 +94,24 @@ class RuntimeTest(ScenarioTest):
         outcome = self.run_program()
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertEqual(server.requests, [TOOL_PATH])
+
+    def test_neither_child_sees_the_players_environment_and_both_start_in_the_work_folder(self):
+        self.serve_downloads(Payload(standin_bytes()))
+        installer = self.scenario.expect_standin(INSTALLER_X86, 0)
+        outcome = self.run_program(env=PLAYER_ENVIRONMENT)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        assert_started_clean(self, installer)
+        assert_started_clean(self, self.tool_record)
+
+    def test_a_runtime_folder_named_only_by_the_environment_is_not_taken_for_one(self):
+        os.makedirs(wine.drive_c("planted-pf", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.1"))
+        self.addCleanup(shutil.rmtree, wine.drive_c("planted-pf"), True)
+        server = self.serve_downloads(Payload(standin_bytes()))
+        installer = self.scenario.expect_standin(INSTALLER_X86, 0)
+        outcome = self.run_program(env={"ProgramFiles": "C:\\planted-pf", "ProgramW6432": "C:\\planted-pf"})
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertEqual(server.requests, [INSTALLER_PATH, TOOL_PATH])
+        self.assertIsNotNone(read_record(installer), "the installer ran")
 
     def test_a_runtime_registry_value_skips_the_installer(self):
         status, output = wine.run(["reg", "add", RUNTIME_KEY, "/v", "8.0.28", "/t", "REG_DWORD", "/d", "1",

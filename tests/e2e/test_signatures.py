@@ -2,9 +2,9 @@
 
 A build of the program that requires both downloads to be signed by a
 throwaway publisher fetches stand-ins signed at test time with osslsigncode.
-Wine's WinVerifyTrust accepts a well-formed signature whatever its root, so
-what is seen here is the digest check and the program's own publisher check;
-trust in the root and revocation are Windows' to show.
+Wine's WinVerifyTrust accepts a well-formed signature whatever its root;
+the program's own check of the signer's chain against the machine's stores
+does not, so roots are seen here too. Revocation is Windows' to show.
 """
 
 import os
@@ -12,8 +12,10 @@ import shutil
 import tempfile
 import unittest
 
-from harness.bootstrapper import (INSTALLER_X86, TOOL_X86, ScenarioTest, quote, read_record, set_runtime_on_disk,
-                                  signed_standins)
+from harness import wine
+from harness.bootstrapper import (INSTALLER_X86, STANDIN, TOOL_X86, ScenarioTest, quote, read_record,
+                                  set_runtime_on_disk, signed_standins)
+from harness.certificates import make_code_signing, sign
 from harness.http_server import Payload
 
 PORT = 47801
@@ -79,6 +81,54 @@ class SignatureTest(ScenarioTest):
                     self.assertEqual([b.text for b in outcome.boxes], [RUNTIME_FAILED])
                     self.assertIsNone(read_record(installer), "never started")
                     self.assertIsNone(read_record(tool))
+                    self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
+
+    def test_a_root_that_only_the_players_own_store_trusts_is_refused(self):
+        # The player's unelevated session can add a root to CurrentUser\\Root;
+        # only the machine's stores count.
+        directory = os.path.join(self.directory, "user-root")
+        pairs, ca = make_code_signing(directory, os.environ["REPAIR_TEST_PUBLISHER"])
+        signed = os.path.join(directory, "tool.exe")
+        sign(STANDIN, signed, *pairs["publisher"])
+        with open(signed, "rb") as f:
+            self.variants["user-root"] = f.read()
+        trust = os.path.join(wine.BIN_DIR, "trust_ca.exe")
+        for store, accepted in (("--user", False), ("machine", True)):
+            with self.subTest(root=store):
+                status, output = wine.run([trust, *([store] if store == "--user" else []), wine.to_windows(ca)])
+                self.assertEqual(status, 0, output)
+                self.scenario.fresh_work_directory()
+                record = self.scenario.expect_standin(TOOL_X86, 0)
+                outcome = self.run_serving({"/" + TOOL_X86: "user-root"})
+                if accepted:
+                    self.assertEqual(outcome.exit_code, 0, outcome.log)
+                    self.assertIsNotNone(read_record(record))
+                else:
+                    self.assertEqual(outcome.exit_code, 2, outcome.log)
+                    self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
+                    self.assertIsNone(read_record(record), "never started")
+                    self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X86)))
+
+    def test_a_pinned_installer_runs_and_one_with_another_digest_does_not_whoever_signed_it(self):
+        # This build pins both installers to the unsigned stand-in's SHA-512
+        # and checks no publisher: the pin alone decides.
+        set_runtime_on_disk(False)
+        self.addCleanup(set_runtime_on_disk, True)
+        program = self.scenario.install_program(name="pinned.exe", source=os.environ["REPAIR_BOOTSTRAPPER_PINNED"])
+        for variant, accepted in (("publisher", False), ("unsigned", True)):
+            with self.subTest(installer=variant):
+                self.scenario.fresh_work_directory()
+                installer = self.scenario.expect_standin(INSTALLER_X86, 0)
+                tool = self.scenario.expect_standin(TOOL_X86, 0)
+                outcome = self.run_serving({"/" + INSTALLER_X86: variant, "/" + TOOL_X86: "unsigned"}, program)
+                if accepted:
+                    self.assertEqual(outcome.exit_code, 0, outcome.log)
+                    self.assertIsNotNone(read_record(installer))
+                    self.assertIsNotNone(read_record(tool))
+                else:
+                    self.assertEqual(outcome.exit_code, 1, outcome.log)
+                    self.assertEqual([b.text for b in outcome.boxes], [RUNTIME_FAILED])
+                    self.assertIsNone(read_record(installer), "never started")
                     self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
 
     def test_the_window_keeps_answering_while_a_large_installer_is_checked(self):

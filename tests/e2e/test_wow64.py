@@ -1,7 +1,8 @@
 """The shipped file's own build (wine-x86 preset: the artefact's 32-bit
 sources and flags, only the loopback download base and the test settings
 differ) on 64-bit Windows, in the 64-bit prefix. There it sees WOW64 and
-takes the x64 rows: it looks under ProgramW6432 and at the x64 key in both
+takes the x64 rows: it looks under the 64-bit Program Files folder that the
+machine's registry names and at the x64 key in both
 registry views, and fetches the x64 installer and tool, which are x86_64
 stand-ins and run natively. The other end-to-end scenarios run the same
 build on 32-bit Windows, where it takes the x86 rows.
@@ -13,8 +14,9 @@ import shutil
 import unittest
 
 from harness import wine
-from harness.bootstrapper import (INSTALLER_X64, TOOL_X64, WINDOW_CLASS, ScenarioTest, quote, read_record,
-                                  set_runtime_on_disk, signed_standins, standin_bytes)
+from harness.bootstrapper import (INSTALLER_X64, PLAYER_ENVIRONMENT, TOOL_X64, WINDOW_CLASS, ScenarioTest,
+                                  assert_started_clean, quote, read_record, set_runtime_on_disk, signed_standins,
+                                  standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -69,12 +71,14 @@ class Wow64Test(ScenarioTest):
                 self.scenario.fresh_work_directory()
                 installer = self.scenario.expect_standin(INSTALLER_X64, code)
                 record = self.scenario.expect_standin(TOOL_X64, 0)
-                outcome = self.run_program(program)
+                outcome = self.run_program(program, env=PLAYER_ENVIRONMENT)
+                assert_started_clean(self, installer)
                 command_line, args, _ = read_record(installer)
                 self.assertTrue(command_line.endswith('x64.exe" /install /quiet /norestart'), command_line)
                 self.assertEqual(args[1:], ["/install", "/quiet", "/norestart"])
                 if code == 0:
                     self.assert_tool_ran(outcome, record)
+                    assert_started_clean(self, record)
                     os.remove(record)
                 else:
                     # The installer's code was read: its failure ends the run.
@@ -103,10 +107,12 @@ class Wow64Test(ScenarioTest):
                 os.remove(record)
         self.assertEqual(server.requests, ["/" + TOOL_X64] * 2, "no installer fetched")
 
-    def test_a_runtime_of_the_x86_rows_is_not_taken_for_the_x64_one(self):
-        # Under WOW64 ProgramFiles names Program Files (x86); only
-        # ProgramW6432 leads to the x64 runtime.
+    def test_a_runtime_of_the_x86_rows_or_named_by_the_environment_is_not_taken_for_the_x64_one(self):
+        # The 32-bit registry view names Program Files (x86); only the 64-bit
+        # view's folder leads to the x64 runtime, whatever ProgramW6432 says.
         set_runtime_on_disk(False)
+        os.makedirs(wine.drive_c("planted-pf", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.1"))
+        self.addCleanup(shutil.rmtree, wine.drive_c("planted-pf"), True)
         x86_folder = wine.drive_c("Program Files (x86)", "dotnet", "shared", "Microsoft.WindowsDesktop.App",
                                   "8.0.28")
         os.makedirs(x86_folder, exist_ok=True)
@@ -117,7 +123,7 @@ class Wow64Test(ScenarioTest):
         program = self.install()
         self.scenario.expect_standin(INSTALLER_X64, 1603)
         server = self.serve(PORT, {"/" + INSTALLER_X64: Payload(standin_bytes())})
-        outcome = self.run_program(program)
+        outcome = self.run_program(program, env={"ProgramW6432": "C:\\planted-pf", "ProgramFiles": "C:\\planted-pf"})
         self.assertEqual(outcome.exit_code, 1, outcome.log)
         self.assertEqual(server.requests, ["/" + INSTALLER_X64])
 

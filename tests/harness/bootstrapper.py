@@ -289,13 +289,43 @@ def signed_standins(directory, large_mib=0):
     return variants
 
 
+# What malware in the player's own session can make the elevated copy
+# inherit: .NET's profiler, startup-hook and host-root variables, and a PATH
+# entry that both children would search for DLLs.
+PLANTED = "C:\\planted"
+PLAYER_ENVIRONMENT = {
+    **{name: "1" for name in ("COR_ENABLE_PROFILING", "CORECLR_ENABLE_PROFILING")},
+    **{name: "{11111111-2222-3333-4444-555555555555}" for name in ("COR_PROFILER", "CORECLR_PROFILER")},
+    **{name: PLANTED + "\\profiler.dll" for name in ("COR_PROFILER_PATH", "COR_PROFILER_PATH_32",
+                                                      "COR_PROFILER_PATH_64", "CORECLR_PROFILER_PATH",
+                                                      "CORECLR_PROFILER_PATH_32", "CORECLR_PROFILER_PATH_64")},
+    "DOTNET_STARTUP_HOOKS": PLANTED + "\\hook.dll",
+    **{name: PLANTED for name in ("DOTNET_ROOT", "DOTNET_ROOT_X64", "DOTNET_ROOT(x86)")},
+    "PATH": PLANTED + ";C:\\windows\\system32;C:\\windows",
+}
+
+
+def assert_started_clean(test, record, work_dir="C:\\ProgramData\\VandrelRepair"):
+    """The stand-in that wrote record saw none of PLAYER_ENVIRONMENT and
+    started in the folder it was downloaded to."""
+    started = read_start(record)
+    test.assertIsNotNone(started, "it ran")
+    test.assertEqual(started.directory.lower(), work_dir.lower())
+    for name in PLAYER_ENVIRONMENT:
+        if name != "PATH":
+            test.assertNotIn(name.upper(), started.environment, f"{name} reached an elevated child")
+    test.assertNotIn(PLANTED.lower(), str(started.environment).lower(), "nothing of the player's own values")
+    test.assertIn("SYSTEMROOT", started.environment, "the machine's own values are there")
+
+
 RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.28")
 
 
 def set_runtime_on_disk(present):
     """Puts a Desktop Runtime 8 version folder under C:\\Program Files, where
-    the program looks on either Windows (ProgramFiles on 32-bit Windows,
-    ProgramW6432 under WOW64), or takes it away."""
+    the program looks on either Windows (the Program Files folder that the
+    machine's registry names: the only one on 32-bit Windows, the 64-bit
+    view's under WOW64), or takes it away."""
     path = wine.drive_c(*RUNTIME_DIR)
     if present:
         os.makedirs(path, exist_ok=True)

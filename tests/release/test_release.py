@@ -27,6 +27,10 @@ NAME = "修复工具.exe"
 DOS_STUB_BYTE = 0x60
 
 
+# Pins as a release would take them from Microsoft's release notes; any case.
+PIN_X64 = "AB" * 64
+PIN_X86 = "0123456789abcdef" * 8
+
 def run(args, env=None, cwd=SOURCE):
     completed = subprocess.run(args, cwd=cwd, env={**os.environ, **(env or {})}, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False)
@@ -103,13 +107,14 @@ class ReleaseTest(unittest.TestCase):
         # name, and said last. Traced, to show that no trace holds the password.
         spy, record = self.spy_on_cmake()
         status, output = self.release("--pkcs12", self.good, "--allow-unchecked-tool", "--allow-private-root",
-                                      env=spy, trace=True)
+                                      "--allow-unpinned-runtime", env=spy, trace=True)
         self.assertEqual(status, 0, output)
         self.assertIn(f"signed by {PUBLISHER}", output)
         self.assertIn("+ ", output, "traced")
         self.assertNotIn(PASSWORD, output, "the password never shows in a trace")
         said = [line for line in output.splitlines() if line.startswith("release:")]
-        self.assertIn("players' Windows will not trust it", said[-1], "said last")
+        self.assertIn("players' Windows will not trust it", said[-2], "said last but one")
+        self.assertIn("the runtime installer is NOT pinned", said[-1], "said last")
         with open(record, encoding="utf-8") as f:
             seen = f.read()
         self.assertIn("--preset windows-x86", seen, "the spy saw the build")
@@ -139,30 +144,45 @@ class ReleaseTest(unittest.TestCase):
         print(f"signed artefact {os.path.getsize(self.published())} bytes, digest {carried[0]}")
 
     def test_without_a_certificate_the_release_says_it_is_unsigned_and_unchecked(self):
-        status, output = self.release("--allow-unchecked-tool", password=None)
+        status, output = self.release("--allow-unchecked-tool", "--allow-unpinned-runtime", password=None)
         self.assertEqual(status, 0, output)
         self.assertIn("UNSIGNED", output)
-        self.assertIn("the repair tool is NOT checked", output.strip().splitlines()[-1], "said last")
+        self.assertIn("the repair tool is NOT checked", output.strip().splitlines()[-2])
+        self.assertIn("the runtime installer is NOT pinned", output.strip().splitlines()[-1], "said last")
         self.assert_checksums_match()
         self.assert_rebuilt_the_same_bytes()
 
-    def test_without_a_tool_publisher_nothing_is_released(self):
-        status, output = self.release(password=None, env={"REPAIR_TOOL_PUBLISHER": ""})
-        self.assertNotEqual(status, 0, output)
-        self.assertIn("--tool-publisher", output)
-        self.assertIn("--allow-unchecked-tool", output)
-        self.assertEqual(os.listdir(self.out), [])
+    def test_without_a_tool_publisher_or_the_runtime_pins_nothing_is_released(self):
+        for name, args, env, options in (
+                ("no tool publisher", ("--allow-unpinned-runtime",), {"REPAIR_TOOL_PUBLISHER": ""},
+                 ("--tool-publisher", "--allow-unchecked-tool")),
+                ("no runtime pins", ("--allow-unchecked-tool",), {},
+                 ("--runtime-sha512-x64", "--runtime-sha512-x86", "--allow-unpinned-runtime")),
+                ("only one pin", ("--allow-unchecked-tool", "--runtime-sha512-x64", PIN_X64), {},
+                 ("--runtime-sha512-x86",))):
+            with self.subTest(name):
+                status, output = self.release(*args, password=None, env=env)
+                self.assertNotEqual(status, 0, output)
+                for option in options:
+                    self.assertIn(option, output)
+                self.assertEqual(os.listdir(self.out), [])
 
     def test_a_release_for_a_tool_publisher_refuses_an_unsigned_tool_and_lands_where_asked(self):
         # From another folder with a relative --out; built for the loopback
         # server, so that the released file itself can be run under 32-bit Wine.
         caller = tempfile.mkdtemp(prefix="caller-", dir=self.directory)
         status, output = self.release("--tool-publisher", PUBLISHER, "--download-base", "http://127.0.0.1:47801",
+                                      "--runtime-sha512-x64", PIN_X64, "--runtime-sha512-x86", PIN_X86,
                                       password=None, out="relative-out", cwd=caller)
         self.assertEqual(status, 0, output)
         self.assertIn(f"must be signed by '{PUBLISHER}'", output)
+        self.assertIn(f"SHA-512 {PIN_X64.lower()} (x64) or {PIN_X86} (x86)", output.strip().splitlines()[-1])
         published = os.path.join(caller, "relative-out", NAME)
         self.assertTrue(os.path.isfile(published), output)
+        with open(published, "rb") as f:
+            carried = f.read()
+        for pin in (PIN_X64, PIN_X86):
+            self.assertIn(pin.lower().encode("utf-16-le"), carried, "the build carries each pin")
         self.assertFalse(os.path.exists(os.path.join(SOURCE, "relative-out")))
 
         set_runtime_on_disk(True)
@@ -186,7 +206,8 @@ class ReleaseTest(unittest.TestCase):
             with self.subTest(name):
                 with open(self.published(), "wb") as f:
                     f.write(b"an earlier release")
-                status, output = self.release(*args, "--allow-unchecked-tool", password=password)
+                status, output = self.release(*args, "--allow-unchecked-tool", "--allow-unpinned-runtime",
+                                              password=password)
                 self.assertNotEqual(status, 0, output)
                 self.assertIn(message, output)
                 self.assertEqual(os.listdir(self.out), [], "nothing in the output folder looks finished")

@@ -1,7 +1,8 @@
 // Adds one DER certificate to the local machine's "Root" store of the Wine
-// prefix it runs in, so that the test prefix trusts a throwaway CA. Never
-// used outside the tests' own prefix.
-//   trust_ca CERT.der
+// prefix it runs in, so that the test prefix trusts a throwaway CA; with
+// --user, to the current user's "Root" store only, as the player's own
+// session could. Never used outside the tests' own prefix.
+//   trust_ca [--user] CERT.der
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -11,16 +12,18 @@
 #include "files.h"
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: trust_ca CERT.der\n");
+    const bool user = argc == 3 && std::wstring(argv[1]) == L"--user";
+    if (argc != 2 && !user) {
+        std::fprintf(stderr, "usage: trust_ca [--user] CERT.der\n");
         return 2;
     }
-    const std::string der = ReadTextFile(argv[1]);
+    const std::string der = ReadTextFile(argv[argc - 1]);
     if (der.empty()) {
         std::fprintf(stderr, "trust_ca: cannot read the certificate\n");
         return 1;
     }
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                     user ? CERT_SYSTEM_STORE_CURRENT_USER : CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
     if (store == nullptr) {
         std::fprintf(stderr, "trust_ca: cannot open the Root store (%lu)\n", GetLastError());
         return 1;
