@@ -55,7 +55,7 @@ bool RegistryHasVersion8(RuntimeProbe& probe, bool is64) {
 
 class Win32Probe final : public RuntimeProbe {
 public:
-    bool Is64BitWindows() override { return repair::Is64BitWindows(); }
+    WindowsKind Kind() override { return CurrentWindowsKind(); }
 
     std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) override {
         ScopedRegistryKey opened;
@@ -115,7 +115,9 @@ public:
 
 }  // namespace
 
-std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, bool is64) {
+std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, WindowsKind kind) {
+    const bool is64 = kind != WindowsKind::kX86;
+    const bool onArm64 = kind == WindowsKind::kX64OnArm64;
     std::vector<std::wstring> candidates;
     // Never the ProgramW6432 or ProgramFiles variables: the user's own
     // registry can set them, and a runtime "found" where there is none would
@@ -123,22 +125,25 @@ std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, bool is64) {
     const std::wstring root =
         probe.ReadMachineString(kProgramFilesKey, kProgramFilesValue, is64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
     if (!root.empty()) {
-        candidates.push_back(JoinPath(root, kSharedFrameworkRelative));
+        candidates.push_back(JoinPath(root, onArm64 ? kSharedFrameworkRelativeX64OnArm64 : kSharedFrameworkRelative));
     }
     if (is64) {
-        candidates.push_back(kSharedFrameworkFixed64);
+        candidates.push_back(onArm64 ? kSharedFrameworkFixedX64OnArm64 : kSharedFrameworkFixed64);
     }
     return candidates;
 }
 
 bool DetectDesktopRuntime(RuntimeProbe& probe) {
-    const bool is64 = probe.Is64BitWindows();
-    for (const std::wstring& candidate : RuntimeCandidates(probe, is64)) {
+    // Asked once here and used for both probes: the folder and the key
+    // must be of the same runtime.
+    const WindowsKind kind = probe.Kind();
+    for (const std::wstring& candidate : RuntimeCandidates(probe, kind)) {
         if (HasVersion8Directory(probe, candidate)) {
             return true;
         }
     }
-    return RegistryHasVersion8(probe, is64);
+    // The x64 installer writes the x64 key on ARM64 too.
+    return RegistryHasVersion8(probe, kind != WindowsKind::kX86);
 }
 
 RuntimeProbe& Win32RuntimeProbe() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "util/architecture.h"
+
 namespace repair {
 
 struct RegistryNames {
@@ -18,7 +20,7 @@ struct RegistryNames {
 class RuntimeProbe {
 public:
     virtual ~RuntimeProbe() = default;
-    virtual bool Is64BitWindows() = 0;
+    virtual WindowsKind Kind() = 0;
     // A REG_SZ value under an HKEY_LOCAL_MACHINE key in one registry view;
     // empty when it is missing, of another type or too long for a path.
     virtual std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) = 0;
@@ -31,7 +33,7 @@ public:
 };
 
 // Shared-framework directories to search, in order.
-std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, bool is64);
+std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, WindowsKind kind);
 
 bool DetectDesktopRuntime(RuntimeProbe& probe);
 

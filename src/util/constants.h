@@ -61,6 +61,11 @@ inline constexpr wchar_t kProgramFilesKey[] = L"SOFTWARE\\Microsoft\\Windows\\Cu
 inline constexpr wchar_t kProgramFilesValue[] = L"ProgramFilesDir";
 inline constexpr wchar_t kSharedFrameworkRelative[] = L"dotnet\\shared\\Microsoft.WindowsDesktop.App";
 inline constexpr wchar_t kSharedFrameworkFixed64[] = L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
+// On Windows on ARM64, dotnet\shared holds the native arm64 runtime, which
+// an x64 program cannot use; the x64 runtime is installed beside it.
+inline constexpr wchar_t kSharedFrameworkRelativeX64OnArm64[] = L"dotnet\\x64\\shared\\Microsoft.WindowsDesktop.App";
+inline constexpr wchar_t kSharedFrameworkFixedX64OnArm64[] =
+    L"C:\\Program Files\\dotnet\\x64\\shared\\Microsoft.WindowsDesktop.App";
 inline constexpr wchar_t kRuntimeVersionPattern[] = L"8.*";
 inline constexpr wchar_t kRuntimeKeyX64[] =
     L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App";

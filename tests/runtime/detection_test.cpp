@@ -13,14 +13,14 @@ const std::wstring kX86Key = L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\
 
 class FakeProbe final : public RuntimeProbe {
 public:
-    bool is64 = true;
+    WindowsKind kind = WindowsKind::kX64;
     std::map<REGSAM, std::wstring> programFiles;  // view -> ProgramFilesDir
     std::map<std::wstring, DWORD> attributes;
     std::map<std::wstring, std::vector<DWORD>> searches;  // pattern -> matching entries
     std::map<std::wstring, RegistryNames> keys;           // key + view -> names
     std::vector<std::wstring> opened;
 
-    bool Is64BitWindows() override { return is64; }
+    WindowsKind Kind() override { return kind; }
     std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) override {
         const auto it = programFiles.find(view);
         return std::wstring(key) == L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion" &&
@@ -65,20 +65,20 @@ TEST(RuntimeCandidates, On64BitWindowsTheMachines64BitFolderThenTheFixedPath) {
     FakeProbe probe;
     probe.SetProgramFiles(k64, L"D:\\Program Files");
     probe.SetProgramFiles(k32, L"E:\\ignored");
-    EXPECT_EQ(RuntimeCandidates(probe, true),
+    EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64),
               (std::vector<std::wstring>{L"D:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App", kFixed}));
     probe.SetProgramFiles(k64, L"C:\\Program Files");
-    EXPECT_EQ(RuntimeCandidates(probe, true).size(), 2u) << "the fixed path even when it repeats";
+    EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64).size(), 2u) << "the fixed path even when it repeats";
     probe.programFiles.erase(k64);
-    EXPECT_EQ(RuntimeCandidates(probe, true), std::vector<std::wstring>{kFixed});
+    EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64), std::vector<std::wstring>{kFixed});
 }
 
 TEST(RuntimeCandidates, OtherwiseOnlyThe32BitViewsFolder) {
     FakeProbe probe;
     probe.SetProgramFiles(k64, L"D:\\ignored");
-    EXPECT_TRUE(RuntimeCandidates(probe, false).empty());
+    EXPECT_TRUE(RuntimeCandidates(probe, WindowsKind::kX86).empty());
     probe.SetProgramFiles(k32, L"C:\\Program Files (x86)");
-    EXPECT_EQ(RuntimeCandidates(probe, false),
+    EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX86),
               std::vector<std::wstring>{L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App"});
 }
 
@@ -146,7 +146,7 @@ TEST(DetectDesktopRuntime, On64BitWindowsTheX64KeyIsReadInBothViews) {
 
 TEST(DetectDesktopRuntime, On32BitWindowsUsesProgramFilesAndTheX86KeyIn32BitView) {
     FakeProbe probe;
-    probe.is64 = false;
+    probe.kind = WindowsKind::kX86;
     probe.AddFramework(kFixed, {kDir});  // not probed on 32-bit Windows
     probe.AddKey(kX64Key, k64View, {{L"8.0.1"}, {}});
     EXPECT_FALSE(DetectDesktopRuntime(probe));
@@ -156,10 +156,32 @@ TEST(DetectDesktopRuntime, On32BitWindowsUsesProgramFilesAndTheX86KeyIn32BitView
     EXPECT_TRUE(DetectDesktopRuntime(probe));
 
     FakeProbe disk;
-    disk.is64 = false;
+    disk.kind = WindowsKind::kX86;
     disk.SetProgramFiles(k32, L"C:\\Program Files (x86)");
     disk.AddFramework(L"C:\\Program Files (x86)\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {kDir});
     EXPECT_TRUE(DetectDesktopRuntime(disk));
+}
+
+// Windows 11 on ARM64: dotnet\\shared holds the arm64 runtime, which the x64
+// tool cannot use, so only dotnet\\x64 counts and the x64 key as elsewhere.
+TEST(DetectDesktopRuntime, OnArm64OnlyTheX64RuntimeCounts) {
+    const std::wstring x64Folder = L"D:\\PF\\dotnet\\x64\\shared\\Microsoft.WindowsDesktop.App";
+    const std::wstring x64Fixed = L"C:\\Program Files\\dotnet\\x64\\shared\\Microsoft.WindowsDesktop.App";
+    FakeProbe probe;
+    probe.kind = WindowsKind::kX64OnArm64;
+    probe.SetProgramFiles(k64, L"D:\\PF");
+    EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64OnArm64), (std::vector<std::wstring>{x64Folder, x64Fixed}));
+
+    probe.AddFramework(L"D:\\PF\\dotnet\\shared\\Microsoft.WindowsDesktop.App", {kDir});
+    probe.AddFramework(kFixed, {kDir});
+    EXPECT_FALSE(DetectDesktopRuntime(probe)) << "only the arm64 runtime: the installer runs";
+    for (const std::wstring& folder : {x64Folder, x64Fixed}) {
+        FakeProbe x64 = probe;
+        x64.AddFramework(folder, {kDir});
+        EXPECT_TRUE(DetectDesktopRuntime(x64)) << folder.c_str();
+    }
+    probe.AddKey(kX64Key, k32View, {{}, {L"8.0.28"}});
+    EXPECT_TRUE(DetectDesktopRuntime(probe)) << "the x64 installer's key";
 }
 
 }  // namespace
