@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "app/sequence.h"
+#include "ui/dpi.h"
 
 namespace {
 
@@ -25,5 +26,6 @@ void RestrictDllSearch() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
+    repair::DeclareDpiAwareness();
     return repair::RunBootstrap(repair::Win32Stages());
 }

@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
-#include "util/constants.h"
+#include "ui/dpi.h"
 #include "ui/progress_layout.h"
+#include "util/constants.h"
 #include "util/message_pump.h"
+#include "util/scoped.h"
 #include "util/system_library.h"
 
 namespace repair {
@@ -17,20 +19,59 @@ HWND gDetail = nullptr;
 
 namespace {
 
-constexpr int kChildLeft = 22;
-constexpr int kChildWidth = 400;
 constexpr DWORD kTextStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
 constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 constexpr LPARAM kPercentRange = MAKELPARAM(0, 100);
 constexpr LPARAM kMarqueeIntervalMs = 30;
 
-HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, int y, int height, HINSTANCE instance) {
-    return CreateWindowExW(0, className, text, style, kChildLeft, y, kChildWidth, height, gWindow, nullptr, instance,
+// The dialog font made for a DPI other than the stock font's; the stock
+// font itself is never deleted.
+Scoped<HFONT, GdiObjectTraits<HFONT>> gScaledFont;
+
+HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, const ControlBox& box,
+                 HINSTANCE instance) {
+    return CreateWindowExW(0, className, text, style, box.x, box.y, box.width, box.height, gWindow, nullptr, instance,
                            nullptr);
 }
 
-void UseDialogFont(HWND control) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+// DEFAULT_GUI_FONT's face at the window's DPI: the stock font itself at the
+// DPI it was made for, else one made from its LOGFONT at this one.
+HFONT DialogFontFor(int dpi) {
+    const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
+    const int stockDpi = SystemDpi();
+    LOGFONTW font = {};
+    if (dpi == stockDpi || GetObjectW(stock, sizeof(font), &font) == 0) {
+        return static_cast<HFONT>(stock);
+    }
+    font.lfHeight = FontHeightForDpi(font.lfHeight, stockDpi, dpi);
+    font.lfWidth = 0;
+    Scoped<HFONT, GdiObjectTraits<HFONT>> scaled(CreateFontIndirectW(&font));
+    if (!scaled) {
+        return static_cast<HFONT>(stock);
+    }
+    // The controls are given the new font before the old one goes.
+    std::swap(scaled, gScaledFont);
+    return gScaledFont.get();
+}
+
+void Place(HWND control, const ControlBox& box) {
+    if (control != nullptr) {
+        SetWindowPos(control, nullptr, box.x, box.y, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// Every control at its place and in its font for a DPI.
+void LayOutControls(int dpi) {
+    const ProgressLayout layout = LayoutForDpi(dpi);
+    Place(gStatus, layout.status);
+    Place(gProgress, layout.bar);
+    Place(gDetail, layout.detail);
+    const HFONT font = DialogFontFor(dpi);
+    for (const HWND text : {gStatus, gDetail}) {
+        if (text != nullptr) {
+            SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        }
+    }
 }
 
 }  // namespace
@@ -48,6 +89,15 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             gWindow = nullptr;
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: Windows suggests the
+            // rectangle that keeps the window's place at the new size.
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            LayOutControls(HIWORD(wParam));
+            return 0;
+        }
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -75,8 +125,10 @@ void CreateProgressWindow() {
     windowClass.lpszClassName = kWindowClassName;
     RegisterClassW(&windowClass);
 
-    gWindow = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClassName, kCaption, WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
-                              CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
+    // Made at the primary screen's origin, where it is shown centred, so that
+    // the DPI read is that screen's; sized for it before it is shown.
+    gWindow = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClassName, kCaption, WS_CAPTION | WS_SYSMENU, 0, 0,
+                              kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
     if (gWindow == nullptr) {
         return;
     }
@@ -85,16 +137,16 @@ void CreateProgressWindow() {
         SendMessageW(gWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(gIcon));
     }
 
-    gStatus = CreateChild(L"STATIC", kInitialStatusText, kTextStyle, 22, 24, instance);
-    UseDialogFont(gStatus);
-    gProgress = CreateChild(PROGRESS_CLASSW, nullptr, kBarStyle, 58, 22, instance);
-    gDetail = CreateChild(L"STATIC", kInitialDetailText, kTextStyle, 92, 24, instance);
-    UseDialogFont(gDetail);
+    const int dpi = DpiOfWindow(gWindow);
+    const ProgressLayout layout = LayoutForDpi(dpi);
+    gStatus = CreateChild(L"STATIC", kInitialStatusText, kTextStyle, layout.status, instance);
+    gProgress = CreateChild(PROGRESS_CLASSW, nullptr, kBarStyle, layout.bar, instance);
+    gDetail = CreateChild(L"STATIC", kInitialDetailText, kTextStyle, layout.detail, instance);
+    LayOutControls(dpi);
 
-    RECT frame = {};
-    GetWindowRect(gWindow, &frame);
+    const RECT frame = {0, 0, layout.window.cx, layout.window.cy};
     const POINT origin = CentredOrigin(frame, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    SetWindowPos(gWindow, HWND_TOP, origin.x, origin.y, 0, 0, SWP_NOSIZE);
+    SetWindowPos(gWindow, HWND_TOP, origin.x, origin.y, layout.window.cx, layout.window.cy, 0);
 
     ShowWindow(gWindow, SW_SHOWNORMAL);
     UpdateWindow(gWindow);

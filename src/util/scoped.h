@@ -69,6 +69,11 @@ struct CoTaskMemoryTraits {
     static void Release(void* p) { CoTaskMemFree(p); }
 };
 
+template <typename Object>
+struct GdiObjectTraits {
+    static Object Invalid() { return nullptr; }
+    static void Release(Object h) { DeleteObject(h); }
+};
 struct CryptProviderTraits {
     static HCRYPTPROV Invalid() { return 0; }
     static void Release(HCRYPTPROV h) { CryptReleaseContext(h, 0); }

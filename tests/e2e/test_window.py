@@ -1,7 +1,10 @@
 """The progress window of the real program as a player sees it under Wine."""
 
+import os
+import threading
 import unittest
 
+from harness import wine
 from harness.bootstrapper import CAPTION, TOOL_X86, ScenarioTest, quote, standin_bytes
 from harness.http_server import DownloadServer, Payload
 
@@ -11,6 +14,9 @@ DOWNLOADING = "正在下载最新修复组件..."
 DETAIL = "下载完成后将自动开始检查并修复。"
 RUNNING = ("正在启动修复工具...", "请在修复工具窗口中等待检查完成。")
 PADDING = 3 * 1024 * 1024  # makes the served tool large enough to watch it arrive
+# A 920x340 window (200 %) does not fit the harness's 800x600 desktop.
+DPI_DESKTOP = (1024, 768)
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 
 
 class WindowTest(ScenarioTest):
@@ -19,11 +25,17 @@ class WindowTest(ScenarioTest):
         self.program = self.scenario.install_program()
         self.scenario.expect_standin(TOOL_X86, 0)
 
-    def run_serving(self, mode, **kwargs):
+    def run_serving(self, mode, screenshot=None, **kwargs):
         # Bytes appended to a PE file are ignored by the loader.
         payload = Payload(standin_bytes() + bytes(PADDING), mode, seconds=3)
         with DownloadServer(PORT, {TOOL_PATH: payload}):
-            return self.scenario.run(quote(self.program) + " --client-dir D:\\x", **kwargs)
+            run = self.scenario.start(quote(self.program) + " --client-dir D:\\x", **kwargs)
+            if screenshot:
+                # Mid-download, as a player sees it.
+                timer = threading.Timer(1.5, wine.screenshot, [screenshot])
+                timer.start()
+                self.addCleanup(timer.cancel)
+            return run.wait()
 
     def test_a_known_size_shows_percentages_and_the_window_is_centred(self):
         outcome = self.run_serving("slow")
@@ -44,6 +56,30 @@ class WindowTest(ScenarioTest):
         bar = [w.position for w in downloading if w.position >= 0]
         self.assertEqual(bar, sorted(bar), "the bar never goes back")
         self.assertGreater(max(bar), 0, "the bar moved")
+
+    def test_at_150_and_200_percent_every_size_scales_and_the_window_stays_centred(self):
+        # Wine reads LogPixels when a process starts; nothing else in this
+        # prefix starts meanwhile (the end-to-end runs take turns).
+        self.addCleanup(wine.run, ["reg", "delete", DESKTOP_KEY, "/v", "LogPixels", "/f"])
+        for dpi in (144, 192):
+            with self.subTest(dpi=dpi):
+                status, output = wine.run(["reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                                           str(dpi), "/f"])
+                self.assertEqual(status, 0, output)
+                self.scenario.fresh_work_directory()
+                self.scenario.expect_standin(TOOL_X86, 0)
+                shot = os.path.join(os.path.dirname(wine.HARNESS_DIR), f"window-{dpi}dpi.png")
+                outcome = self.run_serving("slow", desktop=DPI_DESKTOP, screenshot=shot)
+                self.assertEqual(outcome.exit_code, 0, outcome.log)
+                width, height = (460 * dpi + 48) // 96, (170 * dpi + 48) // 96
+                shown = [w for w in outcome.windows if w.caption == CAPTION]
+                self.assertTrue(shown, outcome.log)
+                centred = ((DPI_DESKTOP[0] - width) // 2, (DPI_DESKTOP[1] - height) // 2)
+                for state in shown:
+                    self.assertEqual((state.x, state.y, state.width, state.height), (*centred, width, height))
+                scaled = [tuple((n * dpi + 48) // 96 for n in box)
+                          for box in ((22, 22, 400, 24), (22, 58, 400, 22), (22, 92, 400, 24))]
+                self.assertIn(scaled, outcome.controls, "status line, bar and detail line, each scaled")
 
     def test_without_a_size_the_detail_line_has_no_percentage(self):
         outcome = self.run_serving("bursts-chunked")

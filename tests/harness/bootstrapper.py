@@ -58,13 +58,16 @@ class Outcome:
     log: str
     responsiveness: Responsiveness | None = None
     seconds: float = 0.0
+    controls: list = dataclasses.field(default_factory=list)  # each: [(x, y, width, height)] top to bottom
 
 
 def parse(log):
-    exit_code, boxes, windows, timed_out, responsiveness = None, [], [], False, None
+    exit_code, boxes, windows, timed_out, responsiveness, controls = None, [], [], False, None, []
     for line in log.splitlines():
         fields = line.split("\t")
-        if fields[0] == "responsive":
+        if fields[0] == "controls":
+            controls.append([tuple(int(n) for n in f.split(",")) for f in fields[1:]])
+        elif fields[0] == "responsive":
             responsiveness = Responsiveness(*(int(f) for f in fields[1:5]))
         elif fields[0] == "exit":
             exit_code = int(fields[1])
@@ -76,7 +79,7 @@ def parse(log):
                                        fields[8], "\t".join(fields[9:])))
         elif fields[0] == "timeout":
             timed_out = True
-    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness)
+    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness, controls=controls)
 
 
 def quote(value):
@@ -158,8 +161,10 @@ class Scenario:
             f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\nsleep={sleep_ms}\n")
         return record
 
-    def start(self, command_line, timeout=60, close_window=False, probe_hang=False, env=None, linux_env=None):
-        """Starts the program under the driver; wait() on the result gives its Outcome."""
+    def start(self, command_line, timeout=60, close_window=False, probe_hang=False, env=None, linux_env=None,
+              desktop=None):
+        """Starts the program under the driver; wait() on the result gives its Outcome.
+        desktop (width, height): on a virtual desktop of its own of that size."""
         self.runs = getattr(self, "runs", 0) + 1
         out = os.path.join(self.records, f"driver{self.runs}.txt")
         cmdfile = os.path.join(self.records, f"cmdline{self.runs}.txt")
@@ -173,6 +178,8 @@ class Scenario:
             args.append("--close-window")
         if probe_hang:
             args.append("--probe-hang")
+        if desktop:
+            args = ["explorer", f"/desktop=repair-{self.runs},{desktop[0]}x{desktop[1]}", *args]
         return DriverRun(wine.start(args, timeout=timeout + 30, extra_env=linux_env), out)
 
     def run(self, command_line, **kwargs):

@@ -18,6 +18,7 @@
 #include <shellapi.h>
 
 #include <climits>
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -96,6 +97,7 @@ struct Watch {
     HANDLE out = INVALID_HANDLE_VALUE;
     std::set<HWND> boxesSeen;
     std::wstring lastWindowLine;
+    std::wstring lastControlsLine;
     bool closeWindow = false;
     bool closeSent = false;
     bool probeHang = false;
@@ -150,10 +152,17 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         std::wstring status, detail;
         LONG statusTop = LONG_MAX;
         DWORD_PTR position = 0;
+        // Each control's place in the client area, top to bottom.
+        std::vector<std::pair<LONG, std::wstring>> places;
         for (HWND child : children) {
             const std::wstring childClass = ClassOf(child);
             RECT box = {};
             GetWindowRect(child, &box);
+            RECT inside = box;
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&inside), 2);
+            places.emplace_back(inside.top, std::to_wstring(inside.left) + L"," + std::to_wstring(inside.top) + L"," +
+                                                std::to_wstring(inside.right - inside.left) + L"," +
+                                                std::to_wstring(inside.bottom - inside.top));
             if (_wcsicmp(childClass.c_str(), L"Static") == 0) {
                 if (box.top < statusTop) {
                     if (statusTop != LONG_MAX) {
@@ -179,6 +188,15 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         if (line != watch.lastWindowLine) {
             Write(watch, line);
             watch.lastWindowLine = line;
+        }
+        std::sort(places.begin(), places.end());
+        std::wstring controls = L"controls";
+        for (const auto& place : places) {
+            controls += L"\t" + place.second;
+        }
+        if (controls != watch.lastControlsLine) {
+            Write(watch, controls);
+            watch.lastControlsLine = controls;
         }
         if (watch.probeHang) {
             ProbeHang(watch, window);

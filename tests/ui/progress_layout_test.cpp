@@ -20,6 +20,37 @@ TEST(ProgressLayout, CentresTheWindowAndTruncatesTowardZero) {
     EXPECT_EQ(Centre(kWindowWidth - 3, 600).x, -1);
 }
 
+TEST(ProgressLayout, EverySizeScalesWithTheDpiAndIsTheDesignsAt96) {
+    struct Row {
+        int dpi;
+        SIZE window;
+        ControlBox status, bar, detail;
+    };
+    const Row rows[] = {
+        {96, {460, 170}, {22, 22, 400, 24}, {22, 58, 400, 22}, {22, 92, 400, 24}},
+        {120, {575, 213}, {28, 28, 500, 30}, {28, 73, 500, 28}, {28, 115, 500, 30}},
+        {144, {690, 255}, {33, 33, 600, 36}, {33, 87, 600, 33}, {33, 138, 600, 36}},
+        {192, {920, 340}, {44, 44, 800, 48}, {44, 116, 800, 44}, {44, 184, 800, 48}},
+        {0, {460, 170}, {22, 22, 400, 24}, {22, 58, 400, 22}, {22, 92, 400, 24}},  // unknown: the design's
+    };
+    for (const Row& row : rows) {
+        const ProgressLayout layout = LayoutForDpi(row.dpi);
+        EXPECT_EQ(layout.window.cx, row.window.cx) << row.dpi;
+        EXPECT_EQ(layout.window.cy, row.window.cy) << row.dpi;
+        EXPECT_TRUE(layout.status == row.status) << row.dpi;
+        EXPECT_TRUE(layout.bar == row.bar) << row.dpi;
+        EXPECT_TRUE(layout.detail == row.detail) << row.dpi;
+    }
+}
+
+TEST(ProgressLayout, TheFontScalesFromTheDpiTheStockFontWasMadeFor) {
+    EXPECT_EQ(FontHeightForDpi(-11, 96, 96), -11);
+    EXPECT_EQ(FontHeightForDpi(-11, 96, 192), -22);
+    EXPECT_EQ(FontHeightForDpi(-16, 144, 192), -21) << "Wine scales the stock font to the system's DPI";
+    EXPECT_EQ(FontHeightForDpi(-16, 144, 96), -11) << "a 100 % monitor beside a 150 % one";
+    EXPECT_EQ(FontHeightForDpi(0, 96, 144), -17) << "no height given: 8 points";
+}
+
 TEST(ProgressLayout, ClampsThePercentageForTheBar) {
     EXPECT_EQ(ClampPercent(-5), 0);
     EXPECT_EQ(ClampPercent(0), 0);

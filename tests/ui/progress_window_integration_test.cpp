@@ -77,6 +77,42 @@ TEST_F(ProgressWindowTest, IsACentredFixedSizeWindowWithTheCaption) {
     EXPECT_TRUE(GetWindowLongPtrW(gWindow, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
 }
 
+// What a move to a monitor of another scale does; the text of each line,
+// in the font the line has, fits inside it at every scale.
+TEST_F(ProgressWindowTest, AtEveryScaleTheControlsGrowAndTheirTextFits) {
+    const HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(gStatus, WM_GETFONT, 0, 0)), stock) << "the stock font at 96 DPI";
+    for (const int dpi : {120, 144, 192, 96}) {
+        SCOPED_TRACE(dpi);
+        RECT suggested = {10, 20, 10 + MulDiv(460, dpi, 96), 20 + MulDiv(170, dpi, 96)};
+        SendMessageW(gWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT frame = {};
+        GetWindowRect(gWindow, &frame);
+        EXPECT_EQ(frame.left, 10);
+        if (suggested.right <= GetSystemMetrics(SM_CXSCREEN)) {  // Wine keeps a window within its desktop
+            EXPECT_EQ(frame.right - frame.left, MulDiv(460, dpi, 96)) << "the suggested rectangle";
+        }
+        RECT bar = ClientRectOf(gProgress);
+        EXPECT_EQ(bar.top, MulDiv(58, dpi, 96));
+        EXPECT_EQ(bar.bottom - bar.top, MulDiv(22, dpi, 96));
+        for (const HWND line : {gStatus, gDetail}) {
+            const RECT box = ClientRectOf(line);
+            EXPECT_EQ(box.right - box.left, MulDiv(400, dpi, 96));
+            const HDC dc = GetDC(line);
+            const HGDIOBJ before = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)));
+            const std::wstring text = TextOf(line);
+            SIZE extent = {};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            SelectObject(dc, before);
+            ReleaseDC(line, dc);
+            EXPECT_LE(extent.cy, box.bottom - box.top) << "the whole line's height";
+            EXPECT_LE(extent.cx, box.right - box.left);
+            EXPECT_GT(extent.cy, MulDiv(10, dpi, 96)) << "a font grown with the scale";
+        }
+    }
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(gDetail, WM_GETFONT, 0, 0)), stock) << "back at 96: the stock font";
+}
+
 TEST_F(ProgressWindowTest, HasTheStatusLineTheBarAndTheDetailLine) {
     ASSERT_NE(gStatus, nullptr);
     ASSERT_NE(gProgress, nullptr);
