@@ -7,6 +7,7 @@
 
 #include <iterator>
 #include <memory>
+#include <optional>
 
 #include "net/download_callback.h"
 #include "net/transfer_state.h"
@@ -51,6 +52,22 @@ DWORD WINAPI RunTransfer(void* parameter) {
     return 0;
 }
 
+// The size of the file as the file system has it; nullopt when it cannot be read.
+std::optional<ULONGLONG> FileSizeOf(const std::wstring& path) {
+    const HANDLE opened =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const ScopedHandle file(opened);
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file.get(), &size) == FALSE) {
+        return std::nullopt;
+    }
+    return static_cast<ULONGLONG>(size.QuadPart);
+}
+
 bool IsDirectory(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -75,6 +92,11 @@ bool WatchTransfer(const std::shared_ptr<Transfer>& transfer, ProgressSink& sink
     }
     transfer->state.ReplayInto(sink);
     return SUCCEEDED(transfer->result);
+}
+
+bool IsWholeFile(const Transfer& transfer) {
+    const std::optional<ULONGLONG> size = FileSizeOf(transfer.partial);
+    return size && transfer.state.IsWhole(*size);
 }
 
 // The name a download is written under before it replaces the file at path:
@@ -167,7 +189,9 @@ bool DownloadFile(const wchar_t* url, const std::wstring& path, const std::wstri
     if (transfer->partial.empty()) {
         return false;
     }
-    if (!WatchTransfer(transfer, sink, stallMs)) {
+    // urlmon reports success for a file that a full disk cut short: only
+    // the length the server announced tells it from a whole one.
+    if (!WatchTransfer(transfer, sink, stallMs) || !IsWholeFile(*transfer)) {
         DeleteFileW(transfer->partial.c_str());
         return false;
     }

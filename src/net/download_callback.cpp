@@ -50,7 +50,7 @@ HRESULT STDMETHODCALLTYPE DownloadCallback::OnLowResource(DWORD) {
 }
 
 HRESULT STDMETHODCALLTYPE DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR) {
-    if (state_ != nullptr && !state_->NoteProgress(progress, GetTickCount64())) {
+    if (state_ != nullptr && !state_->NoteProgress(progress, progressMax, GetTickCount64())) {
         return E_ABORT;
     }
     if (progressMax != 0) {

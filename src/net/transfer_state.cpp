@@ -18,8 +18,11 @@ private:
 
 TransferState::TransferState(ULONGLONG startTick) : lastData_(startTick) {}
 
-bool TransferState::NoteProgress(ULONG progress, ULONGLONG now) {
+bool TransferState::NoteProgress(ULONG progress, ULONG progressMax, ULONGLONG now) {
     Exclusive hold(lock_);
+    if (progressMax != 0) {
+        announced_ = progressMax;
+    }
     if (progress > bytes_) {
         bytes_ = progress;
         lastData_ = now;
@@ -67,6 +70,11 @@ void TransferState::Abandon() {
     abandoned_ = true;
     lines_.reset();
     bar_.reset();
+}
+
+bool TransferState::IsWhole(ULONGLONG fileSize) const {
+    Exclusive hold(lock_);
+    return !announced_ || *announced_ == fileSize;
 }
 
 bool TransferState::Abandoned() const {

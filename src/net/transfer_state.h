@@ -18,9 +18,10 @@ class TransferState final : public ProgressSink {
 public:
     explicit TransferState(ULONGLONG startTick);
 
-    // Download thread. Data counts as arrived when the byte count grows; the
-    // answer is false once the transfer has been given up.
-    bool NoteProgress(ULONG progress, ULONGLONG now);
+    // Download thread. Data counts as arrived when the byte count grows; a
+    // non-zero progressMax is the length the transfer announced. The answer
+    // is false once the transfer has been given up.
+    bool NoteProgress(ULONG progress, ULONG progressMax, ULONGLONG now);
     void SetStatus(const std::wstring& status, const std::wstring& detail) override;
     void SetProgress(int percent, bool indeterminate) override;
 
@@ -29,6 +30,9 @@ public:
     bool StalledAt(ULONGLONG now, DWORD stallMs) const;
     void Abandon();
     bool Abandoned() const;
+    // Whether a file of this size is all the transfer announced. A transfer
+    // that announced no length (chunked) is judged by its result alone.
+    bool IsWhole(ULONGLONG fileSize) const;
 
 private:
     struct Lines {
@@ -46,6 +50,7 @@ private:
     std::optional<Bar> bar_;
     ULONGLONG lastData_;
     ULONG bytes_ = 0;
+    std::optional<ULONG> announced_;
     bool abandoned_ = false;
 };
 

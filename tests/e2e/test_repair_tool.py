@@ -11,7 +11,8 @@ import time
 import unittest
 
 from harness import wine
-from harness.bootstrapper import TOOL_X86, WINDOW_CLASS, ScenarioTest, quote, read_record, standin_bytes
+from harness.bootstrapper import (TOOL_X86, WINDOW_CLASS, ScenarioTest, quote, read_record, small_program_data,
+                                  standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -32,6 +33,18 @@ class ToolScenarioTest(ScenarioTest):
 
 
 class RepairToolTest(ToolScenarioTest):
+
+    def test_a_tool_cut_short_by_a_full_disk_is_a_failed_download(self):
+        # urlmon answers S_OK for the file a full disk cut short.
+        self.serve_tool(Payload(standin_bytes().ljust(4 * 1024 * 1024, b"\0"), "length"))
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        with small_program_data(self):
+            outcome = self.run_with_client("D:\\Games")
+            left = os.listdir(self.scenario.work_dir) if os.path.isdir(self.scenario.work_dir) else []
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])
+        self.assertIsNone(read_record(record), "the cut tool never started")
+        self.assertNotIn(TOOL_X86, left, "nothing under its final name")
 
     def test_tool_exit_codes_other_than_minus_one_end_with_0_and_no_window(self):
         server = self.serve_tool()

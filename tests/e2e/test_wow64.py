@@ -16,7 +16,7 @@ import unittest
 from harness import wine
 from harness.bootstrapper import (INSTALLER_X64, PLAYER_ENVIRONMENT, TOOL_X64, WINDOW_CLASS, ScenarioTest,
                                   assert_started_clean, quote, read_record, set_runtime_on_disk, signed_standins,
-                                  standin_bytes)
+                                  small_program_data, standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -127,11 +127,23 @@ class Wow64Test(ScenarioTest):
         self.assertEqual(outcome.exit_code, 1, outcome.log)
         self.assertEqual(server.requests, ["/" + INSTALLER_X64])
 
-    def test_a_refused_tool_download_warns_and_ends_with_2(self):
+    def test_a_refused_or_cut_short_tool_download_warns_and_ends_with_2(self):
         program = self.install()
         outcome = self.run_program(program)  # no server: the port is closed
         self.assertEqual(outcome.exit_code, 2, outcome.log)
         self.assertEqual([(b.owner, b.text) for b in outcome.boxes], [(WINDOW_CLASS, TOOL_FAILED)])
+
+        # A full disk: urlmon answers S_OK for the file it cut short.
+        self.scenario.fresh_work_directory()
+        record = self.scenario.expect_standin(TOOL_X64, 0)
+        self.serve(PORT, {"/" + TOOL_X64: Payload(standin_bytes().ljust(4 * 1024 * 1024, b"\0"))})
+        with small_program_data(self):
+            outcome = self.run_program(program)
+            left = os.listdir(self.scenario.work_dir) if os.path.isdir(self.scenario.work_dir) else []
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
+        self.assertIsNone(read_record(record), "the cut tool never started")
+        self.assertNotIn(TOOL_X64, left, "nothing under its final name")
 
     def test_the_signed_build_runs_a_signed_tool_and_refuses_an_unsigned_one(self):
         directory = tempfile.mkdtemp(prefix="repair-signing-")

@@ -1,8 +1,10 @@
 """One run of the real bootstrapper under Wine, watched by driver.exe."""
 
+import contextlib
 import dataclasses
 import os
 import shutil
+import subprocess
 import tempfile
 import time
 import unittest
@@ -323,6 +325,29 @@ def assert_started_clean(test, record, work_dir="C:\\ProgramData\\VandrelRepair"
             test.assertNotIn(name.upper(), started.environment, f"{name} reached an elevated child")
     test.assertNotIn(PLANTED.lower(), str(started.environment).lower(), "nothing of the player's own values")
     test.assertIn("SYSTEMROOT", started.environment, "the machine's own values are there")
+
+
+@contextlib.contextmanager
+def small_program_data(test, size="1m"):
+    """Puts the prefix's ProgramData, and so the work folder, on a tmpfs of
+    the given size holding what it held: a nearly full disk. Needs root;
+    skips the test with a message where mounting is refused. Unmounted
+    afterwards whatever happens."""
+    data = wine.drive_c("ProgramData")
+    held = tempfile.mkdtemp(prefix="programdata-")
+    shutil.copytree(data, held, dirs_exist_ok=True, symlinks=True)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", data],
+                             stdin=subprocess.DEVNULL, capture_output=True, text=True, check=False)
+    if mounted.returncode != 0:
+        shutil.rmtree(held, ignore_errors=True)
+        test.skipTest("a small disk needs a tmpfs, and mount was refused: " + mounted.stderr.strip())
+    try:
+        shutil.copytree(held, data, dirs_exist_ok=True, symlinks=True)
+        yield data
+    finally:
+        # Lazily, should a Wine process still hold something in it.
+        subprocess.run(["umount", "-l", data], stdin=subprocess.DEVNULL, capture_output=True, check=False)
+        shutil.rmtree(held, ignore_errors=True)
 
 
 RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.28")

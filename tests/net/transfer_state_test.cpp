@@ -25,14 +25,27 @@ TEST(TransferState, OnlyGrowingByteCountsKeepATransferAlive) {
     EXPECT_FALSE(state.StalledAt(3999, 3000));
     EXPECT_TRUE(state.StalledAt(4000, 3000)) << "nothing at all arrived";
 
-    EXPECT_TRUE(state.NoteProgress(0, 3500)) << "connecting, no data yet";
+    EXPECT_TRUE(state.NoteProgress(0, 0, 3500)) << "connecting, no data yet";
     EXPECT_TRUE(state.StalledAt(4000, 3000));
-    state.NoteProgress(65536, 3900);
+    state.NoteProgress(65536, 0, 3900);
     EXPECT_FALSE(state.StalledAt(6899, 3000));
-    state.NoteProgress(65536, 6000);  // the same count again: no new data
+    state.NoteProgress(65536, 0, 6000);  // the same count again: no new data
     EXPECT_TRUE(state.StalledAt(6900, 3000));
-    state.NoteProgress(70000, 6900);
+    state.NoteProgress(70000, 0, 6900);
     EXPECT_FALSE(state.StalledAt(9000, 3000)) << "a slow transfer that keeps delivering is never cut";
+}
+
+TEST(TransferState, AFileIsWholeOnlyAtTheAnnouncedLength) {
+    TransferState chunked(0);
+    chunked.NoteProgress(4096, 0, 1);
+    EXPECT_TRUE(chunked.IsWhole(1)) << "no length announced: the transfer's result decides";
+    TransferState announced(0);
+    announced.NoteProgress(0, 0, 1);
+    announced.NoteProgress(1048576, 4214272, 2);
+    announced.NoteProgress(4214272, 0, 3);  // a last notice without the length keeps it
+    EXPECT_TRUE(announced.IsWhole(4214272));
+    EXPECT_FALSE(announced.IsWhole(1048576)) << "cut short by a full disk";
+    EXPECT_FALSE(announced.IsWhole(4214273));
 }
 
 TEST(TransferState, TheNewestStateReachesTheWindowUntilTheTransferIsGivenUp) {
