@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/win32_stage_services.h"
 #include "process/file_digest.h"
 #include "support/close_later.h"
@@ -68,32 +66,6 @@ TEST_F(RunAndWaitTest, EmptyArgumentsLeaveOnlyTheQuotedPathAndShowNormalIsPassed
     EXPECT_NE(seen.find("argc\t1\n"), std::string::npos);
     EXPECT_NE(seen.find("flags\t1\n"), std::string::npos);
     EXPECT_NE(seen.find("show\t1\n"), std::string::npos);
-}
-
-// What the player's own session could have put in the environment never
-// reaches an elevated child, and it starts where it was downloaded to.
-TEST_F(RunAndWaitTest, TheChildStartsInItsOwnFolderWithTheMachinesEnvironmentOnly) {
-    ExitWith("0");
-    const wchar_t* planted[] = {L"COR_ENABLE_PROFILING", L"COR_PROFILER_PATH_64", L"CORECLR_PROFILER",
-                                L"DOTNET_STARTUP_HOOKS", L"DOTNET_ROOT",          L"DOTNET_ROOT(x86)"};
-    for (const wchar_t* name : planted) {
-        SetEnvironmentVariableW(name, L"C:\\planted\\hook.dll");
-    }
-    wchar_t path[4096] = {};
-    GetEnvironmentVariableW(L"PATH", path, 4096);
-    SetEnvironmentVariableW(L"PATH", (std::wstring(L"C:\\planted;") + path).c_str());
-    const int result = RunAndWait(child, L"", false);
-    SetEnvironmentVariableW(L"PATH", path);
-    for (const wchar_t* name : planted) {
-        SetEnvironmentVariableW(name, nullptr);
-    }
-    ASSERT_EQ(result, 0);
-    std::string seen = Recorded();
-    EXPECT_NE(seen.find("cwd\t" + ToUtf8(scratch.path()) + "\n"), std::string::npos) << seen;
-    std::transform(seen.begin(), seen.end(), seen.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    EXPECT_EQ(seen.find("planted"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("\nenv\tsystemroot="), std::string::npos) << seen;
-    EXPECT_NE(seen.find("\nenv\tusername="), std::string::npos) << seen;
 }
 
 TEST(FileDigest, TheSha512OfWhatTheHandleHoldsFromItsFirstByte) {

