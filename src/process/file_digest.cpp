@@ -77,6 +77,8 @@ std::wstring Sha512Hex(HANDLE file) {
             return {};
         }
     }
+    // Left at its first byte again for the signature check that may follow.
+    SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
     BYTE digest[kSha512Bytes] = {};
     DWORD length = kSha512Bytes;
     if (CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &length, 0) == FALSE || length != kSha512Bytes) {

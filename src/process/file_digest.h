@@ -8,7 +8,7 @@ namespace repair {
 
 // The SHA-512 of everything the open file holds, read through the handle
 // from its first byte, as 128 lower-case hex digits; empty when it cannot be
-// read or hashed.
+// read or hashed. The handle is left at the file's first byte.
 std::wstring Sha512Hex(HANDLE file);
 
 // Whether a computed digest is the pinned one: both exactly 128 hex digits,

@@ -79,6 +79,9 @@ TEST(FileDigest, TheSha512OfWhatTheHandleHoldsFromItsFirstByte) {
     EXPECT_EQ(Sha512Hex(file.get()),
               L"ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
               L"2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f");
+    LARGE_INTEGER zero = {}, at = {};
+    SetFilePointerEx(file.get(), zero, &at, FILE_CURRENT);
+    EXPECT_EQ(at.QuadPart, 0) << "left at the first byte for the signature check";
     EXPECT_EQ(Sha512Hex(INVALID_HANDLE_VALUE), L"");
 }
 
