@@ -4,7 +4,8 @@ A build of the program that requires both downloads to be signed by a
 throwaway publisher fetches stand-ins signed at test time with osslsigncode.
 Wine's WinVerifyTrust accepts a well-formed signature whatever its root;
 the program's own check of the signer's chain against the machine's stores
-does not, so roots are seen here too. Revocation is Windows' to show.
+does not, so roots are seen here too. Revocation is Windows' to show. A
+build that pins the runtime installer by its SHA-512 is run here too.
 """
 
 import os
@@ -19,6 +20,7 @@ from harness.certificates import make_code_signing, sign
 from harness.http_server import Payload
 
 PORT = 47801
+TRUST_CA = os.path.join(wine.BIN_DIR, "trust_ca.exe")
 TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 RUNTIME_FAILED = "下载 .NET Desktop Runtime 失败，请检查网络后重试。"
 
@@ -28,6 +30,17 @@ class SignatureTest(ScenarioTest):
     def setUpClass(cls):
         cls.directory = tempfile.mkdtemp(prefix="repair-signing-")
         cls.variants = signed_standins(cls.directory, large_mib=60)
+        # Signed through a CA that only CurrentUser\\Root trusts, as the
+        # player's unelevated session can add one; "machine-root" is the same
+        # file once its CA is in the machine's Root store too.
+        user_root = os.path.join(cls.directory, "user-root")
+        pairs, cls.user_root_ca = make_code_signing(user_root, os.environ["REPAIR_TEST_PUBLISHER"])
+        sign(STANDIN, os.path.join(user_root, "tool.exe"), *pairs["publisher"])
+        with open(os.path.join(user_root, "tool.exe"), "rb") as f:
+            cls.variants["user-root"] = cls.variants["machine-root"] = f.read()
+        status, output = wine.run([TRUST_CA, "--user", wine.to_windows(cls.user_root_ca)])
+        if status != 0:
+            raise RuntimeError("could not trust the CA in the user's store: " + output)
 
     @classmethod
     def tearDownClass(cls):
@@ -44,8 +57,11 @@ class SignatureTest(ScenarioTest):
         return outcome
 
     def test_a_tool_signed_by_the_publisher_runs_and_no_other_does(self):
-        for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False)):
+        for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False),
+                                  ("user-root", False), ("machine-root", True)):
             with self.subTest(tool=variant):
+                if variant == "machine-root":
+                    self.assertEqual(wine.run([TRUST_CA, wine.to_windows(self.user_root_ca)])[0], 0)
                 self.scenario.fresh_work_directory()
                 record = self.scenario.expect_standin(TOOL_X86, 0)
                 outcome = self.run_serving({"/" + TOOL_X86: variant})
@@ -61,15 +77,21 @@ class SignatureTest(ScenarioTest):
                     self.assertIsNone(read_record(record), "never started")
                     self.assertFalse(os.path.exists(tool), "deleted, so nothing can start it later")
 
-    def test_an_installer_signed_by_the_publisher_runs_and_no_other_does(self):
+    def test_an_installer_signed_by_the_publisher_or_pinned_runs_and_no_other_does(self):
+        # The pinned build pins both installers to the unsigned stand-in's
+        # SHA-512 and checks no publisher: the pin alone decides there.
         set_runtime_on_disk(False)
         self.addCleanup(set_runtime_on_disk, True)
-        for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False)):
-            with self.subTest(installer=variant):
+        pinned = self.scenario.install_program(name="pinned.exe", source=os.environ["REPAIR_BOOTSTRAPPER_PINNED"])
+        signed = self.program
+        for program, variant, accepted in ((signed, "publisher", True), (signed, "unsigned", False),
+                                           (signed, "changed", False), (signed, "other", False),
+                                           (pinned, "publisher", False), (pinned, "unsigned", True)):
+            with self.subTest(installer=variant, pinned=program == pinned):
                 self.scenario.fresh_work_directory()
                 installer = self.scenario.expect_standin(INSTALLER_X86, 0)
                 tool = self.scenario.expect_standin(TOOL_X86, 0)
-                outcome = self.run_serving({"/" + INSTALLER_X86: variant, "/" + TOOL_X86: "publisher"})
+                outcome = self.run_serving({"/" + INSTALLER_X86: variant, "/" + TOOL_X86: "publisher"}, program)
                 if accepted:
                     self.assertEqual(outcome.exit_code, 0, outcome.log)
                     self.assertIsNotNone(read_record(installer))
@@ -81,54 +103,6 @@ class SignatureTest(ScenarioTest):
                     self.assertEqual([b.text for b in outcome.boxes], [RUNTIME_FAILED])
                     self.assertIsNone(read_record(installer), "never started")
                     self.assertIsNone(read_record(tool))
-                    self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
-
-    def test_a_root_that_only_the_players_own_store_trusts_is_refused(self):
-        # The player's unelevated session can add a root to CurrentUser\\Root;
-        # only the machine's stores count.
-        directory = os.path.join(self.directory, "user-root")
-        pairs, ca = make_code_signing(directory, os.environ["REPAIR_TEST_PUBLISHER"])
-        signed = os.path.join(directory, "tool.exe")
-        sign(STANDIN, signed, *pairs["publisher"])
-        with open(signed, "rb") as f:
-            self.variants["user-root"] = f.read()
-        trust = os.path.join(wine.BIN_DIR, "trust_ca.exe")
-        for store, accepted in (("--user", False), ("machine", True)):
-            with self.subTest(root=store):
-                status, output = wine.run([trust, *([store] if store == "--user" else []), wine.to_windows(ca)])
-                self.assertEqual(status, 0, output)
-                self.scenario.fresh_work_directory()
-                record = self.scenario.expect_standin(TOOL_X86, 0)
-                outcome = self.run_serving({"/" + TOOL_X86: "user-root"})
-                if accepted:
-                    self.assertEqual(outcome.exit_code, 0, outcome.log)
-                    self.assertIsNotNone(read_record(record))
-                else:
-                    self.assertEqual(outcome.exit_code, 2, outcome.log)
-                    self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
-                    self.assertIsNone(read_record(record), "never started")
-                    self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X86)))
-
-    def test_a_pinned_installer_runs_and_one_with_another_digest_does_not_whoever_signed_it(self):
-        # This build pins both installers to the unsigned stand-in's SHA-512
-        # and checks no publisher: the pin alone decides.
-        set_runtime_on_disk(False)
-        self.addCleanup(set_runtime_on_disk, True)
-        program = self.scenario.install_program(name="pinned.exe", source=os.environ["REPAIR_BOOTSTRAPPER_PINNED"])
-        for variant, accepted in (("publisher", False), ("unsigned", True)):
-            with self.subTest(installer=variant):
-                self.scenario.fresh_work_directory()
-                installer = self.scenario.expect_standin(INSTALLER_X86, 0)
-                tool = self.scenario.expect_standin(TOOL_X86, 0)
-                outcome = self.run_serving({"/" + INSTALLER_X86: variant, "/" + TOOL_X86: "unsigned"}, program)
-                if accepted:
-                    self.assertEqual(outcome.exit_code, 0, outcome.log)
-                    self.assertIsNotNone(read_record(installer))
-                    self.assertIsNotNone(read_record(tool))
-                else:
-                    self.assertEqual(outcome.exit_code, 1, outcome.log)
-                    self.assertEqual([b.text for b in outcome.boxes], [RUNTIME_FAILED])
-                    self.assertIsNone(read_record(installer), "never started")
                     self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, INSTALLER_X86)))
 
     def test_the_window_keeps_answering_while_a_large_installer_is_checked(self):
