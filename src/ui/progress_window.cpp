@@ -24,9 +24,11 @@ constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 constexpr LPARAM kPercentRange = MAKELPARAM(0, 100);
 constexpr LPARAM kMarqueeIntervalMs = 30;
 
+using ScopedFont = Scoped<HFONT, GdiObjectTraits<HFONT>>;
+
 // The dialog font made for a DPI other than the stock font's; the stock
 // font itself is never deleted.
-Scoped<HFONT, GdiObjectTraits<HFONT>> gScaledFont;
+ScopedFont gScaledFont;
 
 HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, const ControlBox& box,
                  HINSTANCE instance) {
@@ -34,24 +36,18 @@ HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, con
                            nullptr);
 }
 
-// DEFAULT_GUI_FONT's face at the window's DPI: the stock font itself at the
-// DPI it was made for, else one made from its LOGFONT at this one.
-HFONT DialogFontFor(int dpi) {
+// DEFAULT_GUI_FONT's face at the window's DPI, made from its LOGFONT; none
+// at the DPI the stock font was made for, where the stock font itself serves.
+ScopedFont MakeDialogFont(int dpi) {
     const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
     const int stockDpi = SystemDpi();
     LOGFONTW font = {};
     if (dpi == stockDpi || GetObjectW(stock, sizeof(font), &font) == 0) {
-        return static_cast<HFONT>(stock);
+        return ScopedFont();
     }
     font.lfHeight = FontHeightForDpi(font.lfHeight, stockDpi, dpi);
     font.lfWidth = 0;
-    Scoped<HFONT, GdiObjectTraits<HFONT>> scaled(CreateFontIndirectW(&font));
-    if (!scaled) {
-        return static_cast<HFONT>(stock);
-    }
-    // The controls are given the new font before the old one goes.
-    std::swap(scaled, gScaledFont);
-    return gScaledFont.get();
+    return ScopedFont(CreateFontIndirectW(&font));
 }
 
 void Place(HWND control, const ControlBox& box) {
@@ -66,12 +62,15 @@ void LayOutControls(int dpi) {
     Place(gStatus, layout.status);
     Place(gProgress, layout.bar);
     Place(gDetail, layout.detail);
-    const HFONT font = DialogFontFor(dpi);
+    ScopedFont made = MakeDialogFont(dpi);
+    const HFONT font = made ? made.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (const HWND text : {gStatus, gDetail}) {
         if (text != nullptr) {
             SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         }
     }
+    // Only now that no control uses it does the font of the last DPI go.
+    gScaledFont = std::move(made);
 }
 
 }  // namespace
