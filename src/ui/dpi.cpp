@@ -16,9 +16,13 @@ Function User32Function(const char* name) {
 void DeclareDpiAwareness() {
     using SetContextFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
     using SetAwareFn = BOOL(WINAPI*)();
-    if (const auto setContext = User32Function<SetContextFn>("SetProcessDpiAwarenessContext")) {
-        setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    } else if (const auto setAware = User32Function<SetAwareFn>("SetProcessDPIAware")) {
+    const auto setContext = User32Function<SetContextFn>("SetProcessDpiAwarenessContext");
+    if (setContext != nullptr && (setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) != FALSE ||
+                                  GetLastError() != ERROR_INVALID_PARAMETER)) {
+        return;
+    }
+    // Windows 10 1607 has the call but not v2, and refuses it as invalid.
+    if (const auto setAware = User32Function<SetAwareFn>("SetProcessDPIAware")) {
         setAware();
     }
 }

@@ -7,7 +7,7 @@ namespace repair {
 // Declares the process DPI aware before anything reads a DPI or makes a
 // window, so that Windows never stretches a 96-DPI bitmap of the window
 // (blurry Chinese text): per-monitor aware (v2) where Windows has it (10
-// 1703), else system aware. The program has no manifest to say so. A
+// 1703), else system aware (1607 knows the call but not v2). The program has no manifest to say so. A
 // refusal (the awareness was already set, as Wine does) is ignored.
 void DeclareDpiAwareness();
 
