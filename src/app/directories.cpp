@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
+#include "util/known_folder.h"
 #include "util/constants.h"
 #include "app/work_directory_security.h"
 #include "net/download.h"
@@ -42,12 +43,7 @@ std::wstring KnownDataRoot() {
     // Not the ProgramData variable: the elevated copy's environment comes
     // from the user's own registry, which the user may write unelevated.
     // The known folder only an administrator can move.
-    ScopedCoTaskMemory path;
-    if (SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, reinterpret_cast<PWSTR*>(path.receive())) != S_OK ||
-        path.get() == nullptr) {
-        return {};
-    }
-    return static_cast<const wchar_t*>(path.get());
+    return KnownFolderPath(FOLDERID_ProgramData);
 }
 
 std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,

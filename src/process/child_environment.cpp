@@ -2,13 +2,13 @@
 
 #include <windows.h>
 #include <lmcons.h>
-#include <shlobj.h>
 #include <userenv.h>
 
 #include <algorithm>
 #include <memory>
 
 #include "util/constants.h"
+#include "util/known_folder.h"
 #include "util/scoped.h"
 #include "util/system_library.h"
 
@@ -31,15 +31,6 @@ bool NameBefore(const std::wstring& a, const std::wstring& b) {
     const std::wstring right = NameOf(b);
     return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
                                 static_cast<int>(right.size()), TRUE) == CSTR_LESS_THAN;
-}
-
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    ScopedCoTaskMemory path;
-    if (SHGetKnownFolderPath(id, 0, nullptr, reinterpret_cast<PWSTR*>(path.receive())) != S_OK ||
-        path.get() == nullptr) {
-        return {};
-    }
-    return static_cast<const wchar_t*>(path.get());
 }
 
 class Win32Environment final : public EnvironmentShell {
@@ -67,9 +58,9 @@ public:
         if (GetUserNameW(name, &length) != FALSE) {
             account.userName = name;
         }
-        account.profile = KnownFolder(FOLDERID_Profile);
-        account.roamingAppData = KnownFolder(FOLDERID_RoamingAppData);
-        account.localAppData = KnownFolder(FOLDERID_LocalAppData);
+        account.profile = KnownFolderPath(FOLDERID_Profile);
+        account.roamingAppData = KnownFolderPath(FOLDERID_RoamingAppData);
+        account.localAppData = KnownFolderPath(FOLDERID_LocalAppData);
         return account;
     }
 };
