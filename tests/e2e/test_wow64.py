@@ -34,7 +34,8 @@ NATIVE_FIRST = {"WINEDLLOVERRIDES": "urlmon,wininet,comctl32,iertutil=n,b;mscore
 def setUpModule():
     if not os.path.isfile(os.path.join(X86_BUILD, "修复工具.exe")):
         raise RuntimeError(f"no 32-bit test build in {X86_BUILD!r}; build the wine-x86 preset first")
-    if not os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386") or not os.path.exists("/usr/lib/wine/wine"):
+    if not os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386") or not os.path.exists(
+            os.path.join(wine.environment()["REPAIR_WINE_DIR"], "wine")):
         raise RuntimeError("32-bit programs cannot start here; scripts/setup prepares wine32 and qemu-i386 as root")
 
 
