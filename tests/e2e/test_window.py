@@ -1,7 +1,9 @@
 """The progress window of the real program as a player sees it under Wine."""
 
 import os
+import re
 import threading
+import time
 import unittest
 
 from harness import wine
@@ -19,6 +21,19 @@ DPI_DESKTOP = (1024, 768)
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 
 
+def shoot_when_downloading(run, path):
+    while run.process.poll() is None:
+        try:
+            with open(run.out, encoding="utf-8", errors="replace") as f:
+                if any(line.startswith("window\t" + CAPTION) and DOWNLOADING in line and
+                       re.search(DETAIL + r" [1-9]\d%", line) for line in f):
+                    wine.screenshot(path)
+                    return
+        except FileNotFoundError:
+            pass
+        time.sleep(0.1)
+
+
 class WindowTest(ScenarioTest):
     def setUp(self):
         super().setUp()
@@ -31,10 +46,11 @@ class WindowTest(ScenarioTest):
         with DownloadServer(PORT, {TOOL_PATH: payload}):
             run = self.scenario.start(quote(self.program) + " --client-dir D:\\x", **kwargs)
             if screenshot:
-                # Mid-download, as a player sees it.
-                timer = threading.Timer(1.5, wine.screenshot, [screenshot])
-                timer.start()
-                self.addCleanup(timer.cancel)
+                # Mid-download, as a player sees it: once the driver has seen the
+                # download under way (an emulated 32-bit start takes a while).
+                shooter = threading.Thread(target=shoot_when_downloading, args=(run, screenshot))
+                shooter.start()
+                self.addCleanup(shooter.join)
             return run.wait()
 
     def test_a_known_size_shows_percentages_and_the_window_is_centred(self):
