@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include "app/sequence.h"
-#include "ui/dpi.h"
 
 namespace {
 
@@ -26,6 +25,5 @@ void RestrictDllSearch() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
-    repair::DeclareDpiAwareness();
     return repair::RunBootstrap(repair::Win32Stages());
 }

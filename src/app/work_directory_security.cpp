@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include "net/download.h"
+#include "util/constants.h"
 #include "util/scoped.h"
 
 namespace repair {
@@ -44,7 +45,9 @@ bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries) {
         if (entry.name == L"." || entry.name == L"..") {
             continue;
         }
-        if (!entry.regularFile || !(IsDownloadFileName(entry.name) || IsPartialDownloadName(entry.name))) {
+        const bool ownFile = entry.regularFile && (IsDownloadFileName(entry.name) || IsPartialDownloadName(entry.name));
+        const bool childTemp = entry.realFolder && _wcsicmp(entry.name.c_str(), kChildTempFolderName) == 0;
+        if (!ownFile && !childTemp) {
             return false;
         }
     }
@@ -214,8 +217,9 @@ private:
                 const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
                 FolderEntry entry;
                 entry.name.assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
-                entry.regularFile =
-                    (info->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+                const DWORD kind = info->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+                entry.regularFile = kind == 0;
+                entry.realFolder = kind == FILE_ATTRIBUTE_DIRECTORY;
                 entries.push_back(std::move(entry));
                 if (info->NextEntryOffset == 0) {
                     break;

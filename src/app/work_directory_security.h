@@ -32,6 +32,7 @@ struct AccessEntry {
 struct FolderEntry {
     std::wstring name;
     bool regularFile = false;  // neither a folder nor a link of any kind
+    bool realFolder = false;   // a folder that is no link of any kind
 };
 
 // What stands at the work folder's name, read through one handle opened
@@ -58,9 +59,10 @@ bool IsTrustedAccount(const SidBytes& account);
 bool OnlyTrustedAreGranted(const std::vector<AccessEntry>& dacl);
 
 // Whether a folder holds nothing that this program did not put there: only
-// regular files named as its downloads or as its own partial downloads.
-// Anything else could be a DLL that the installer or the tool would load
-// from its own folder when run as administrator.
+// regular files named as its downloads or as its own partial downloads, and
+// the children's temp folder as a real folder (what lies inside it is
+// theirs). Anything else could be a DLL that the installer or the tool
+// would load from its own folder when run as administrator.
 bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries);
 
 // Whether an existing entry can only be a work folder that an elevated run

@@ -74,7 +74,7 @@ void TransferState::Abandon() {
 
 bool TransferState::IsWhole(ULONGLONG fileSize) const {
     Exclusive hold(lock_);
-    return !announced_ || *announced_ == fileSize;
+    return !announced_ || fileSize >= *announced_;
 }
 
 bool TransferState::Abandoned() const {

@@ -30,8 +30,11 @@ public:
     bool StalledAt(ULONGLONG now, DWORD stallMs) const;
     void Abandon();
     bool Abandoned() const;
-    // Whether a file of this size is all the transfer announced. A transfer
-    // that announced no length (chunked) is judged by its result alone.
+    // Whether a file of this size is all the transfer announced: not shorter
+    // than the announced length. Longer is whole: urlmon writes the decoded
+    // file, and the length a compressing server announces may be the
+    // compressed one. A transfer that announced no length (chunked) is judged
+    // by its result alone.
     bool IsWhole(ULONGLONG fileSize) const;
 
 private:

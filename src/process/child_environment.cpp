@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "util/constants.h"
+#include "util/join_path.h"
 #include "util/known_folder.h"
 #include "util/scoped.h"
 #include "util/system_library.h"
@@ -33,11 +34,44 @@ bool NameBefore(const std::wstring& a, const std::wstring& b) {
                                 static_cast<int>(right.size()), TRUE) == CSTR_LESS_THAN;
 }
 
+// The system's folder names and the PATH of system folders only; empty when
+// the system did not name its folders on a drive.
+std::vector<Variable> SystemValues(const SystemFolders& folders) {
+    const std::wstring& windows = folders.windows;
+    if (windows.size() < 3 || windows[1] != L':' || !IsFullyQualifiedPath(windows) || folders.system.empty() ||
+        !IsFullyQualifiedPath(folders.system)) {
+        return {};
+    }
+    const std::wstring path = folders.system + L";" + windows + L";" + JoinPath(folders.system, kWbemFolder) + L";" +
+                              JoinPath(folders.system, kPowerShellFolder);
+    return {{kSystemRootVariable, windows},
+            {kWindirVariable, windows},
+            {kSystemDriveVariable, windows.substr(0, 2)},
+            {kPathVariable, path}};
+}
+
+void Replace(std::vector<std::wstring>& entries, const std::wstring& name, const std::wstring& value) {
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&name](const std::wstring& entry) { return SameName(NameOf(entry), name); }),
+                  entries.end());
+    if (!value.empty()) {
+        entries.push_back(name + L"=" + value);
+    }
+}
+
 class Win32Environment final : public EnvironmentShell {
 public:
-    std::optional<std::vector<std::wstring>> MachineVariables() override {
+    std::optional<std::vector<std::wstring>> MachineVariables(const std::vector<Variable>& systemValues) override {
         const auto create = REPAIR_SYSTEM_FUNCTION(kUserenvDll, CreateEnvironmentBlock);
         const auto destroy = REPAIR_SYSTEM_FUNCTION(kUserenvDll, DestroyEnvironmentBlock);
+        // Wine expands the machine's values (ComSpec, TEMP, windir) against
+        // the caller's own SystemRoot and SystemDrive: let them be the
+        // system's. This process reads no variable itself.
+        for (const auto& [name, value] : systemValues) {
+            if (!SameName(name, kPathVariable)) {
+                SetEnvironmentVariableW(name.c_str(), value.c_str());
+            }
+        }
         void* raw = nullptr;
         // No token: the system's variables only, none of any user's.
         if (create == nullptr || destroy == nullptr || create(&raw, nullptr, FALSE) == FALSE || raw == nullptr) {
@@ -63,30 +97,46 @@ public:
         account.localAppData = KnownFolderPath(FOLDERID_LocalAppData);
         return account;
     }
+
+    SystemFolders Folders() override {
+        SystemFolders folders;
+        wchar_t buffer[MAX_PATH] = {};
+        const UINT windows = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+        if (windows > 0 && windows < MAX_PATH) {
+            folders.windows = buffer;
+        }
+        const UINT system = GetSystemDirectoryW(buffer, MAX_PATH);
+        if (system > 0 && system < MAX_PATH) {
+            folders.system = buffer;
+        }
+        return folders;
+    }
 };
 
 }  // namespace
 
-std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell) {
-    std::optional<std::vector<std::wstring>> entries = shell.MachineVariables();
+std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell, const std::wstring& tempFolder) {
+    const std::vector<Variable> system = SystemValues(shell.Folders());
+    if (system.empty() || tempFolder.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::wstring>> entries = shell.MachineVariables(system);
     if (!entries) {
         return std::nullopt;
     }
-    const AccountBasics account = shell.Account();
-    const std::pair<const wchar_t*, const std::wstring*> basics[] = {{kUserNameVariable, &account.userName},
-                                                                     {kUserProfileVariable, &account.profile},
-                                                                     {kAppDataVariable, &account.roamingAppData},
-                                                                     {kLocalAppDataVariable, &account.localAppData}};
     // What the machine's block says of the account (a default profile, or
-    // nothing) gives way to what the system says of this one.
-    for (const auto& [name, value] : basics) {
-        entries->erase(
-            std::remove_if(entries->begin(), entries->end(),
-                           [name = name](const std::wstring& entry) { return SameName(NameOf(entry), name); }),
-            entries->end());
-        if (!value->empty()) {
-            entries->push_back(std::wstring(name) + L"=" + *value);
-        }
+    // nothing) gives way to what the system says of this one; what it says
+    // of the system's folders and the temp folder, to the system's own.
+    const AccountBasics account = shell.Account();
+    std::vector<Variable> own = {{kUserNameVariable, account.userName},
+                                 {kUserProfileVariable, account.profile},
+                                 {kAppDataVariable, account.roamingAppData},
+                                 {kLocalAppDataVariable, account.localAppData},
+                                 {kTempVariable, tempFolder},
+                                 {kTmpVariable, tempFolder}};
+    own.insert(own.end(), system.begin(), system.end());
+    for (const auto& [name, value] : own) {
+        Replace(*entries, name, value);
     }
     std::stable_sort(entries->begin(), entries->end(), NameBefore);
     std::wstring block;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace repair {
@@ -15,15 +16,27 @@ struct AccountBasics {
     std::wstring localAppData;
 };
 
+// The system's own folders, from GetSystemWindowsDirectoryW and
+// GetSystemDirectoryW; empty when the system could not say.
+struct SystemFolders {
+    std::wstring windows;
+    std::wstring system;
+};
+
+// NAME and VALUE of one variable.
+using Variable = std::pair<std::wstring, std::wstring>;
+
 // Where a child's environment comes from; faked in tests.
 class EnvironmentShell {
 public:
     virtual ~EnvironmentShell() = default;
     // What CreateEnvironmentBlock builds without a user token, as NAME=VALUE
-    // entries: the machine's values only. Nullopt when it fails.
-    virtual std::optional<std::vector<std::wstring>> MachineVariables() = 0;
+    // entries: the machine's values only, with the given system variables in
+    // place for whatever it expands against them. Nullopt when it fails.
+    virtual std::optional<std::vector<std::wstring>> MachineVariables(const std::vector<Variable>& systemValues) = 0;
     // From the system's own calls, never from a variable.
     virtual AccountBasics Account() = 0;
+    virtual SystemFolders Folders() = 0;
 };
 
 // The environment block for an elevated child: the machine's variables and
@@ -31,9 +44,14 @@ public:
 // NUL-terminated and the block ending in one more NUL. Nothing comes from
 // the user's own registry or from this process's environment, which that
 // user's unelevated session writes freely (a profiler or startup hook
-// named there would run as administrator). Nullopt when the machine's
-// variables cannot be had: the child is then not started.
-std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell);
+// named there would run as administrator). SystemRoot, windir and
+// SystemDrive name the system's own Windows folder; PATH holds the system's
+// folders only (a machine PATH often holds folders any user may change);
+// TEMP and TMP name tempFolder, which only administrators can write (every
+// user may prepare names in the machine's temp folder). Nullopt when the
+// machine's variables, the system's folders or the temp folder cannot be
+// had: the child is then not started.
+std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell, const std::wstring& tempFolder);
 
 EnvironmentShell& Win32EnvironmentShell();
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "process/child_environment.h"
+#include "process/child_temp_folder.h"
 #include "util/busy_retry.h"
 #include "util/message_pump.h"
 #include "util/quote.h"
@@ -53,9 +54,10 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     // Both children run as administrator: neither may see what the user's
     // own session put in this process's environment, nor start wherever the
     // program happened to be started from (a downloads folder).
-    std::optional<std::wstring> environment = ChildEnvironment(Win32EnvironmentShell());
     const std::wstring directory = ChildDirectory(path);
-    if (!environment || directory.empty()) {
+    std::optional<std::wstring> environment =
+        directory.empty() ? std::nullopt : ChildEnvironment(Win32EnvironmentShell(), ChildTempFolder(directory));
+    if (!environment) {
         if (started) {
             started();
         }

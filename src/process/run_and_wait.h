@@ -18,7 +18,8 @@ std::wstring ChildDirectory(const std::wstring& path);
 STARTUPINFOW ChildStartupInfo(bool showNormal);
 
 // Runs one executable to its end, in its own folder and with the machine's
-// environment only (never started when that cannot be built), keeping the thread's windows answering and
+// environment only and a temp folder of its own beside it (never started
+// when either cannot be had), keeping the thread's windows answering and
 // trying again for a while when the file is busy. The child's exit code as signed 32 bits,
 // or -1 when it could not be started (a child exiting 0xFFFFFFFF looks the same).
 // started, when given, is called as soon as CreateProcessW has returned.

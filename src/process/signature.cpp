@@ -107,7 +107,7 @@ public:
         if (verifyPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain.get(), &policy, &status) == FALSE) {
             return CERT_E_UNTRUSTEDROOT;
         }
-        return static_cast<LONG>(status.dwError);
+        return ChainVerdict(status.dwError, chain->TrustStatus.dwErrorStatus);
     }
 
 private:
@@ -154,6 +154,13 @@ private:
 };
 
 }  // namespace
+
+LONG ChainVerdict(DWORD policyError, DWORD chainErrorStatus) {
+    if (policyError != ERROR_SUCCESS) {
+        return static_cast<LONG>(policyError);
+    }
+    return chainErrorStatus == CERT_TRUST_NO_ERROR ? ERROR_SUCCESS : CERT_E_CHAINING;
+}
 
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustShell& shell) {
     TrustAnswer answer = shell.Verify(path, true);

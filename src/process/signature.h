@@ -17,6 +17,13 @@ struct TrustAnswer {
     LONG machineChain = CERT_E_UNTRUSTEDROOT;
 };
 
+// What the machine's chain says: the Authenticode policy's error, and where
+// the policy reports none, CERT_E_CHAINING for any error in the chain's own
+// trust status. A provider's policy need not map every chain error (Wine's
+// passes a chain that stops short of any root); revocation is not asked of
+// this chain, so no revocation flag can stand there.
+LONG ChainVerdict(DWORD policyError, DWORD chainErrorStatus);
+
 // The Authenticode check; faked in tests, since Wine accepts any well-formed
 // signature whatever its root.
 class TrustShell {

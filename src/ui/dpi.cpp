@@ -13,20 +13,6 @@ Function User32Function(const char* name) {
 
 }  // namespace
 
-void DeclareDpiAwareness() {
-    using SetContextFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    using SetAwareFn = BOOL(WINAPI*)();
-    const auto setContext = User32Function<SetContextFn>("SetProcessDpiAwarenessContext");
-    if (setContext != nullptr && (setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) != FALSE ||
-                                  GetLastError() != ERROR_INVALID_PARAMETER)) {
-        return;
-    }
-    // Windows 10 1607 has the call but not v2, and refuses it as invalid.
-    if (const auto setAware = User32Function<SetAwareFn>("SetProcessDPIAware")) {
-        setAware();
-    }
-}
-
 int SystemDpi() {
     const HDC screen = GetDC(nullptr);
     if (screen == nullptr) {

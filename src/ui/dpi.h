@@ -4,18 +4,15 @@
 
 namespace repair {
 
-// Declares the process DPI aware before anything reads a DPI or makes a
-// window, so that Windows never stretches a 96-DPI bitmap of the window
-// (blurry Chinese text): per-monitor aware (v2) where Windows has it (10
-// 1703), else system aware (1607 knows the call but not v2). The program has no manifest to say so. A
-// refusal (the awareness was already set, as Wine does) is ignored.
-void DeclareDpiAwareness();
+// The process is DPI aware from its manifest (per-monitor v2, else
+// per-monitor), so Windows never stretches a 96-DPI bitmap of the window.
 
 // The DPI of the monitor a window is on; the system's where Windows cannot
 // say (before 10 1607).
 int DpiOfWindow(HWND window);
 
-// The DPI the system was started with, which the stock fonts are made for.
+// The DPI the system was started with: a window's where Windows cannot
+// tell a monitor's own.
 int SystemDpi();
 
 }  // namespace repair

@@ -1,5 +1,7 @@
 #include "ui/progress_layout.h"
 
+#include <commctrl.h>
+
 namespace repair {
 namespace {
 
@@ -28,17 +30,18 @@ ProgressLayout LayoutForDpi(int dpi) {
                           Scale(kBarBox, dpi), Scale(kDetailBox, dpi)};
 }
 
-int FontHeightForDpi(int stockHeight, int stockDpi, int dpi) {
-    if (stockHeight == 0 || stockDpi <= 0) {
-        return MulDiv(kBaseFontHeight, dpi, kBaseDpi);
-    }
-    return MulDiv(stockHeight, dpi, stockDpi);
+int DialogFontHeight(int dpi) {
+    return -MulDiv(kDialogFontPoints, dpi > 0 ? dpi : kBaseDpi, 72);
 }
 
 POINT CentredOrigin(const RECT& window, int screenWidth, int screenHeight) {
     const int x = (screenWidth - (window.right - window.left)) / 2;
     const int y = (screenHeight - (window.bottom - window.top)) / 2;
     return POINT{x, y};
+}
+
+LONG_PTR BarStyle(LONG_PTR style, bool marquee) {
+    return marquee ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE);
 }
 
 int ClampPercent(int percent) {

@@ -8,8 +8,8 @@ namespace repair {
 inline constexpr int kBaseDpi = 96;
 inline constexpr int kWindowWidth = 460;
 inline constexpr int kWindowHeight = 170;
-// The em height of the dialog font at 96 DPI: 8 points.
-inline constexpr int kBaseFontHeight = -11;
+// The dialog font's size: 8 points, -11 pixels of em height at 96 DPI.
+inline constexpr int kDialogFontPoints = 8;
 
 // One child control's place inside the window's client area.
 struct ControlBox {
@@ -33,14 +33,19 @@ struct ProgressLayout {
 };
 ProgressLayout LayoutForDpi(int dpi);
 
-// The dialog font's height for a window at dpi, from the height the stock
-// font has at the DPI it was made for.
-int FontHeightForDpi(int stockHeight, int stockDpi, int dpi);
+// The dialog font's LOGFONT height (negative: the em height) for a window
+// at dpi: 8 points at that DPI. Never taken from the stock font's own
+// height, which Windows does not reliably make for the system's DPI.
+int DialogFontHeight(int dpi);
 
 // Top-left corner that centres a window rectangle on a screen of the given
 // size; truncates toward zero, so a window wider than the screen may sit at
 // a negative x.
 POINT CentredOrigin(const RECT& window, int screenWidth, int screenHeight);
+
+// The bar's window style with PBS_MARQUEE set while no length is known,
+// cleared once one is; every other bit as it was.
+LONG_PTR BarStyle(LONG_PTR style, bool marquee);
 
 // The bar's position for a percentage: clamped to 0..100.
 int ClampPercent(int percent);

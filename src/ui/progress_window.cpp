@@ -20,6 +20,8 @@ HWND gDetail = nullptr;
 namespace {
 
 constexpr DWORD kTextStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
+// The bar runs as a marquee only while no length is known: both Windows'
+// and Wine's bars animate only with PBS_MARQUEE, and show no position with it.
 constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH;
 constexpr LPARAM kPercentRange = MAKELPARAM(0, 100);
 constexpr LPARAM kMarqueeIntervalMs = 30;
@@ -36,18 +38,23 @@ HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, con
                            nullptr);
 }
 
-// DEFAULT_GUI_FONT's face at the window's DPI, made from its LOGFONT; none
-// at the DPI the stock font was made for, where the stock font itself serves.
+// DEFAULT_GUI_FONT's face at 8 points for the window's DPI; none at 96 DPI,
+// where the stock font itself serves.
 ScopedFont MakeDialogFont(int dpi) {
     const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
-    const int stockDpi = SystemDpi();
     LOGFONTW font = {};
-    if (dpi == stockDpi || GetObjectW(stock, sizeof(font), &font) == 0) {
+    if (dpi == kBaseDpi || GetObjectW(stock, sizeof(font), &font) == 0) {
         return ScopedFont();
     }
-    font.lfHeight = FontHeightForDpi(font.lfHeight, stockDpi, dpi);
+    font.lfHeight = DialogFontHeight(dpi);
     font.lfWidth = 0;
     return ScopedFont(CreateFontIndirectW(&font));
+}
+
+void SetBarStyle(LONG_PTR style) {
+    if (GetWindowLongPtrW(gProgress, GWL_STYLE) != style) {
+        SetWindowLongPtrW(gProgress, GWL_STYLE, style);
+    }
 }
 
 void Place(HWND control, const ControlBox& box) {
@@ -178,9 +185,11 @@ void SetProgress(int percent, bool indeterminate) {
         return;
     }
     if (indeterminate) {
+        SetBarStyle(BarStyle(GetWindowLongPtrW(gProgress, GWL_STYLE), true));
         SendMessageW(gProgress, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
     } else {
         SendMessageW(gProgress, PBM_SETMARQUEE, FALSE, 0);
+        SetBarStyle(BarStyle(GetWindowLongPtrW(gProgress, GWL_STYLE), false));
         SendMessageW(gProgress, PBM_SETRANGE, 0, kPercentRange);
         SendMessageW(gProgress, PBM_SETPOS, static_cast<WPARAM>(ClampPercent(percent)), 0);
     }

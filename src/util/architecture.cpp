@@ -32,9 +32,12 @@ WindowsKind KindOf(const ArchitectureProbes& probes, HANDLE process) {
     }
     USHORT processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
     USHORT nativeMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+    if (probes.isWow64Process2(process, &processMachine, &nativeMachine) == FALSE) {
+        // A failure says nothing of this Windows: ask as before 10 1709.
+        return Wow64Answer(probes.isWow64Process, process) ? WindowsKind::kX64 : WindowsKind::kX86;
+    }
     // Not under WOW64 means 32-bit Windows, whatever the native machine is said to be.
-    if (probes.isWow64Process2(process, &processMachine, &nativeMachine) == FALSE ||
-        processMachine == IMAGE_FILE_MACHINE_UNKNOWN) {
+    if (processMachine == IMAGE_FILE_MACHINE_UNKNOWN) {
         return WindowsKind::kX86;
     }
     if (nativeMachine == IMAGE_FILE_MACHINE_AMD64) {

@@ -27,7 +27,8 @@ struct ArchitectureProbes {
 // 1709), for a procedure that may be missing.
 bool Wow64Answer(IsWow64ProcessFn isWow64Process, HANDLE process);
 
-// The decision behind CurrentWindowsKind. Every failure answers kX86.
+// The decision behind CurrentWindowsKind. A failing IsWow64Process2 is
+// answered as where it is missing; every other failure answers kX86.
 WindowsKind KindOf(const ArchitectureProbes& probes, HANDLE process);
 
 // Asked afresh on every call, the procedures looked up at run time.

@@ -53,6 +53,19 @@ inline constexpr wchar_t kUserNameVariable[] = L"USERNAME";
 inline constexpr wchar_t kUserProfileVariable[] = L"USERPROFILE";
 inline constexpr wchar_t kAppDataVariable[] = L"APPDATA";
 inline constexpr wchar_t kLocalAppDataVariable[] = L"LOCALAPPDATA";
+// What the children get from the system's own calls instead of the machine's
+// block, whose values a caller's environment or the machine's PATH can steer.
+inline constexpr wchar_t kSystemRootVariable[] = L"SystemRoot";
+inline constexpr wchar_t kWindirVariable[] = L"windir";
+inline constexpr wchar_t kSystemDriveVariable[] = L"SystemDrive";
+inline constexpr wchar_t kPathVariable[] = L"Path";
+inline constexpr wchar_t kTempVariable[] = L"TEMP";
+inline constexpr wchar_t kTmpVariable[] = L"TMP";
+inline constexpr wchar_t kWbemFolder[] = L"Wbem";
+inline constexpr wchar_t kPowerShellFolder[] = L"WindowsPowerShell\\v1.0";
+// The children's temporary folder, inside the work folder: installers unpack
+// what they run there, so no one but an administrator may write it.
+inline constexpr wchar_t kChildTempFolderName[] = L"temp";
 
 // Runtime detection. The Program Files folders as the machine records them,
 // where only an administrator can change them: the 64-bit registry view

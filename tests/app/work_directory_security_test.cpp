@@ -86,7 +86,8 @@ TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
                                    {L"windowsdesktop-runtime-8.0.28-win-x64.exe", true},
                                    {L"VANDREL_CLIENT_REPAIR_TOOL_NET8_X86.EXE", true},
                                    {L"dl1A2B.tmp", true},
-                                   {L"dl7.tmp", true}}));
+                                   {L"dl7.tmp", true},
+                                   {L"temp", false, true}}));
     const FolderEntry foreign[] = {
         {L"version.dll", true},
         {L"hostfxr.dll", true},
@@ -97,6 +98,9 @@ TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
         {L"dlxyz.tmp", true},
         {L"dl.tmp", true},
         {L"dl1A2B.tmp.dll", true},
+        {L"temp", false, false},  // a link or junction named as the children's temp folder
+        {L"temp", true},
+        {L"temp2", false, true},
     };
     for (const FolderEntry& entry : foreign) {
         EXPECT_FALSE(HoldsOnlyOwnFiles({{L"Vandrel_Client_Repair_Tool_net8.exe", true}, entry})) << entry.name;
@@ -226,8 +230,16 @@ TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasT
         {"a link", FoundWith([](ExistingEntry& e) { e.isReparsePoint = true; }), kPath, false, aside},
         {"a file", FoundWith([](ExistingEntry& e) { e.isDirectory = false; }), kPath, false, aside},
         {"not openable", FoundWith([](ExistingEntry& e) { e = ExistingEntry{}; }), kPath, false, aside},
+        {"the children's temp folder inside", FoundWith([](ExistingEntry& e) {
+             e.contents->push_back({L"temp", false, true});
+         }),
+         kPath, true, kPath},
+        {"a link named as the temp folder inside", FoundWith([](ExistingEntry& e) {
+             e.contents->push_back({L"temp", false, false});
+         }),
+         kPath, false, aside},
         {"a subfolder inside", FoundWith([](ExistingEntry& e) {
-             e.contents->push_back({L"sub", false});
+             e.contents->push_back({L"sub", false, true});
          }),
          kPath, false, aside},
         {"a foreign file inside", FoundWith([](ExistingEntry& e) {

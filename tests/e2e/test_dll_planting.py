@@ -1,4 +1,5 @@
-"""A DLL planted beside the program must not be loaded.
+"""A DLL planted beside the program must not be loaded, not even through a
+manifest planted beside it that claims those DLLs as the program's own.
 
 Wine loads its own built-in DLLs whatever lies beside a program; the override
 below restores Windows' application-folder-first order for the DLLs under
@@ -32,17 +33,24 @@ class DllPlantingTest(ScenarioTest):
     def markers(self):
         return self.scenario.loaded_markers("downloads")
 
-    def test_control_a_program_without_the_restriction_does_load_a_planted_dll(self):
+    def test_control_a_planted_dll_is_loaded_by_default_and_through_a_manifest_despite_the_restriction(self):
         program = self.scenario.install_program("downloads", "plain_loader.exe",
                                                 source=os.path.join(wine.BIN_DIR, "plain_loader.exe"))
         self.plant()
-        outcome = self.scenario.run(quote(program), linux_env=NATIVE_FIRST)
-        self.assertEqual(self.markers(), ["urlmon.dll.loaded"], outcome.log)
-        self.assertEqual(outcome.exit_code, 0x7A)
+        for argument, manifest in (("", False), (" system32", True)):
+            with self.subTest(argument=argument, manifest=manifest):
+                if manifest:
+                    self.scenario.plant_manifest("downloads", "plain_loader.exe")
+                outcome = self.scenario.run(quote(program) + argument, linux_env=NATIVE_FIRST)
+                self.assertEqual(self.markers(), ["urlmon.dll.loaded"], outcome.log)
+                self.assertEqual(outcome.exit_code, 0x7A)
+                os.remove(os.path.join(self.folder, "urlmon.dll.loaded"))
 
     def test_the_bootstrapper_loads_none_and_completes(self):
+        # Its own manifest is the one that counts, never one beside it.
         program = self.scenario.install_program("downloads")
         self.plant()
+        self.scenario.plant_manifest("downloads", "修复工具.exe")
         record = self.scenario.expect_standin(TOOL_X86, 0)
         with DownloadServer(PORT, {"/" + TOOL_X86: Payload(standin_bytes())}):
             outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", linux_env=NATIVE_FIRST)

@@ -11,7 +11,8 @@ import unittest
 
 from harness import wine
 from harness.bootstrapper import (INSTALLER_X86, PLAYER_ENVIRONMENT, TOOL_X86, WINDOW_CLASS, ScenarioTest,
-                                  assert_started_clean, quote, read_record, set_runtime_on_disk, standin_bytes)
+                                  assert_started_clean, planted_machine_path, quote, read_record, set_runtime_on_disk,
+                                  standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -31,8 +32,8 @@ class RuntimeTest(ScenarioTest):
         self.program = self.scenario.install_program()
         self.tool_record = self.scenario.expect_standin(TOOL_X86, 0)
 
-    def serve_downloads(self, installer=None):
-        files = {TOOL_PATH: Payload(standin_bytes())}
+    def serve_downloads(self, installer=None, tool_mode="length"):
+        files = {TOOL_PATH: Payload(standin_bytes(), tool_mode)}
         if installer is not None:
             files[INSTALLER_PATH] = installer
         return self.serve(PORT, files)
@@ -43,17 +44,21 @@ class RuntimeTest(ScenarioTest):
     def test_an_installer_ending_0_or_3010_lets_the_tool_run(self):
         # The program's environment carries what the player's own session
         # can plant: a runtime folder named by ProgramFiles, which is not
-        # taken for one, and .NET's hooks, which neither child sees.
+        # taken for one, and .NET's hooks and a Windows folder of its own,
+        # which neither child sees; nor a folder first in the machine's PATH.
+        # Both downloads come compressed, as from a server that compresses
+        # executables: the file is longer than the length it announced.
         os.makedirs(wine.drive_c("planted-pf", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.1"))
         self.addCleanup(shutil.rmtree, wine.drive_c("planted-pf"), True)
         planted = {**PLAYER_ENVIRONMENT, "ProgramFiles": "C:\\planted-pf", "ProgramW6432": "C:\\planted-pf"}
-        server = self.serve_downloads(Payload(standin_bytes()))
+        server = self.serve_downloads(Payload(standin_bytes(), "gzip"), tool_mode="gzip")
         for code in (0, 3010):
             with self.subTest(code=code):
                 self.scenario.fresh_work_directory()
                 self.tool_record = self.scenario.expect_standin(TOOL_X86, 0)
                 installer = self.scenario.expect_standin(INSTALLER_X86, code)
-                outcome = self.run_program(env=planted)
+                with planted_machine_path():
+                    outcome = self.run_program(env=planted)
                 self.assertEqual(outcome.exit_code, 0, outcome.log)
                 self.assertEqual(outcome.boxes, [])
                 assert_started_clean(self, installer)
@@ -66,6 +71,7 @@ class RuntimeTest(ScenarioTest):
                 os.remove(self.tool_record)  # records are kept per file name, not per run
                 os.remove(installer)
         self.assertEqual(server.requests, [INSTALLER_PATH, TOOL_PATH] * 2)
+        self.assertEqual(server.compressed, server.requests, "urlmon asked for gzip every time")
 
     def test_a_failing_installer_shows_its_code_and_ends_with_1(self):
         server = self.serve_downloads(Payload(standin_bytes()))

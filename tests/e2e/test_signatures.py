@@ -32,12 +32,16 @@ class SignatureTest(ScenarioTest):
         cls.variants = signed_standins(cls.directory, large_mib=60)
         # Signed through a CA that only CurrentUser\\Root trusts, as the
         # player's unelevated session can add one; "machine-root" is the same
-        # file once its CA is in the machine's Root store too.
+        # file once its CA is in the machine's Root store too. The
+        # "signer-only" ones carry the signer's certificate alone, so the
+        # machine's engine cannot even find the CA: a chain that stops short.
         user_root = os.path.join(cls.directory, "user-root")
         pairs, cls.user_root_ca = make_code_signing(user_root, os.environ["REPAIR_TEST_PUBLISHER"])
-        sign(STANDIN, os.path.join(user_root, "tool.exe"), *pairs["publisher"])
-        with open(os.path.join(user_root, "tool.exe"), "rb") as f:
-            cls.variants["user-root"] = cls.variants["machine-root"] = f.read()
+        signer_only = (os.path.join(user_root, "publisher.pem"), pairs["publisher"][1])
+        for name, (certificate, key) in (("root", pairs["publisher"]), ("root-signer-only", signer_only)):
+            sign(STANDIN, os.path.join(user_root, name + ".exe"), certificate, key)
+            with open(os.path.join(user_root, name + ".exe"), "rb") as f:
+                cls.variants["user-" + name] = cls.variants["machine-" + name] = f.read()
         status, output = wine.run([TRUST_CA, "--user", wine.to_windows(cls.user_root_ca)])
         if status != 0:
             raise RuntimeError("could not trust the CA in the user's store: " + output)
@@ -58,7 +62,8 @@ class SignatureTest(ScenarioTest):
 
     def test_a_tool_signed_by_the_publisher_runs_and_no_other_does(self):
         for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False),
-                                  ("user-root", False), ("machine-root", True)):
+                                  ("user-root", False), ("user-root-signer-only", False), ("machine-root", True),
+                                  ("machine-root-signer-only", True)):
             with self.subTest(tool=variant):
                 if variant == "machine-root":
                     self.assertEqual(wine.run([TRUST_CA, wine.to_windows(self.user_root_ca)])[0], 0)

@@ -7,18 +7,48 @@ import time
 import unittest
 
 from harness import wine
-from harness.bootstrapper import CAPTION, TOOL_X86, ScenarioTest, quote, standin_bytes
+from harness.bootstrapper import (CAPTION, INSTALLER_X86, TOOL_X86, ScenarioTest, parse, quote, set_runtime_on_disk,
+                                  standin_bytes)
 from harness.http_server import DownloadServer, Payload
 
 PORT = 47801
 TOOL_PATH = "/" + TOOL_X86
 DOWNLOADING = "正在下载最新修复组件..."
+RUNTIME_DOWNLOADING = "正在下载运行环境..."
 DETAIL = "下载完成后将自动开始检查并修复。"
 RUNNING = ("正在启动修复工具...", "请在修复工具窗口中等待检查完成。")
 PADDING = 3 * 1024 * 1024  # makes the served tool large enough to watch it arrive
 # A 920x340 window (200 %) does not fit the harness's 800x600 desktop.
 DPI_DESKTOP = (1024, 768)
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+
+
+def latest_state(run):
+    """The driver's last record of the window so far, or None."""
+    try:
+        with open(run.out, encoding="utf-8", errors="replace") as f:
+            shown = [w for w in parse(f.read()).windows if w.caption == CAPTION]
+    except FileNotFoundError:
+        return None
+    return shown[-1] if shown else None
+
+
+def shoot_marquee(run, directory, pause=0.4):
+    """Two screenshots of the window a moment apart while its bar runs as a
+    marquee and its lines stay as they are; returns the two crops' RGB bytes,
+    or None when the marquee was never seen."""
+    while run.process.poll() is None:
+        state = latest_state(run)
+        if state and state.marquee and state.status == RUNTIME_DOWNLOADING:
+            box = (state.x, state.y, state.width, state.height)
+            first, second = (os.path.join(directory, f"marquee{i}.png") for i in (1, 2))
+            wine.screenshot(first)
+            time.sleep(pause)
+            wine.screenshot(second)
+            if latest_state(run) == state:
+                return wine.crop_pixels(first, box), wine.crop_pixels(second, box)
+        time.sleep(0.1)
+    return None
 
 
 def shoot_when_downloading(run, path):
@@ -105,6 +135,26 @@ class WindowTest(ScenarioTest):
         # The watcher reads the two lines one after the other, so a snapshot
         # may catch the lower line before it changes; none may show a percentage.
         self.assertEqual([w.detail for w in downloading if w.detail.endswith("%")], [])
+
+    def test_the_bar_runs_as_a_marquee_without_a_length_and_shows_the_percentage_with_one(self):
+        # The runtime installer comes compressed on the fly (no length), the
+        # tool with its length: one run shows both kinds of bar.
+        set_runtime_on_disk(False)
+        self.scenario.expect_standin(INSTALLER_X86, 0)
+        files = {"/" + INSTALLER_X86: Payload(standin_bytes() + bytes(PADDING), "slow-chunked", seconds=6),
+                 TOOL_PATH: Payload(standin_bytes() + bytes(PADDING), "slow", seconds=3)}
+        with DownloadServer(PORT, files):
+            run = self.scenario.start(quote(self.program) + " --client-dir D:\\x")
+            crops = shoot_marquee(run, self.scenario.records)
+            outcome = run.wait()
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertIsNotNone(crops, "the bar was seen as a marquee: " + outcome.log)
+        self.assertNotEqual(crops[0], crops[1], "the marquee moves")
+        percent = [w for w in outcome.windows if w.status == DOWNLOADING and w.detail.endswith("%")]
+        self.assertTrue(percent, outcome.log)
+        self.assertFalse(any(w.marquee for w in percent), "a known length shows a position, not a marquee")
+        self.assertTrue(outcome.modules and all("\\winsxs\\" in m.lower() for m in outcome.modules),
+                        f"the common controls of version 6: {outcome.modules}")
 
     def test_a_close_request_leaves_the_window_open_but_disabled(self):
         outcome = self.run_serving("slow", close_window=True)

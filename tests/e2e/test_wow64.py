@@ -15,8 +15,8 @@ import unittest
 
 from harness import wine
 from harness.bootstrapper import (INSTALLER_X64, PLAYER_ENVIRONMENT, TOOL_X64, WINDOW_CLASS, ScenarioTest,
-                                  assert_started_clean, quote, read_record, set_runtime_on_disk, signed_standins,
-                                  small_program_data, standin_bytes)
+                                  assert_started_clean, planted_machine_path, quote, read_record, set_runtime_on_disk,
+                                  signed_standins, small_program_data, standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -72,7 +72,8 @@ class Wow64Test(ScenarioTest):
                 self.scenario.fresh_work_directory()
                 installer = self.scenario.expect_standin(INSTALLER_X64, code)
                 record = self.scenario.expect_standin(TOOL_X64, 0)
-                outcome = self.run_program(program, env=PLAYER_ENVIRONMENT)
+                with planted_machine_path():
+                    outcome = self.run_program(program, env=PLAYER_ENVIRONMENT)
                 assert_started_clean(self, installer)
                 command_line, args, _ = read_record(installer)
                 self.assertTrue(command_line.endswith('x64.exe" /install /quiet /norestart'), command_line)
@@ -168,21 +169,30 @@ class Wow64Test(ScenarioTest):
                     self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X64)))
 
     def test_dlls_planted_beside_the_program_are_not_loaded(self):
-        # Control first: a 32-bit program with the default search does load one.
+        # Control first: a 32-bit program with the default search does load
+        # one, and so does one restricted to System32 once a manifest beside
+        # it claims the DLL.
         loader = self.scenario.install_program("downloads", "plain_loader.exe",
                                                source=os.path.join(X86_BIN, "plain_loader.exe"))
         self.scenario.plant("downloads", PLANTED, X86_BIN)
-        control = self.scenario.run(quote(loader), timeout=TIMEOUT, linux_env=NATIVE_FIRST)
-        self.assertEqual(self.scenario.loaded_markers("downloads"), ["urlmon.dll.loaded"], control.log)
-        self.assertEqual(control.exit_code, 0x7A)
-        os.remove(os.path.join(self.scenario.root, "downloads", "urlmon.dll.loaded"))
+        for argument in ("", " system32"):
+            if argument:
+                self.scenario.plant_manifest("downloads", "plain_loader.exe")
+            control = self.scenario.run(quote(loader) + argument, timeout=TIMEOUT, linux_env=NATIVE_FIRST)
+            self.assertEqual(self.scenario.loaded_markers("downloads"), ["urlmon.dll.loaded"], control.log)
+            self.assertEqual(control.exit_code, 0x7A)
+            os.remove(os.path.join(self.scenario.root, "downloads", "urlmon.dll.loaded"))
 
         program = self.install(folder="downloads")
+        self.scenario.plant_manifest("downloads", "修复工具.exe")
         record = self.scenario.expect_standin(TOOL_X64, 0)
-        self.serve(PORT, {"/" + TOOL_X64: Payload(standin_bytes())})
+        self.serve(PORT, {"/" + TOOL_X64: Payload(standin_bytes(), "slow-chunked", seconds=2)})
         outcome = self.run_program(program, linux_env=NATIVE_FIRST)
         self.assertEqual(self.scenario.loaded_markers("downloads"), [], outcome.log)
         self.assert_tool_ran(outcome, record)
+        # Its own manifest's common controls, and a bar that runs without a length.
+        self.assertTrue(outcome.modules and all("\\winsxs\\" in m.lower() for m in outcome.modules), outcome.modules)
+        self.assertTrue(any(w.marquee for w in outcome.windows), outcome.log)
 
 
 if __name__ == "__main__":

@@ -39,6 +39,7 @@ class WindowState:
     height: int
     enabled: bool
     position: int
+    marquee: bool
     status: str
     detail: str
 
@@ -61,13 +62,16 @@ class Outcome:
     responsiveness: Responsiveness | None = None
     seconds: float = 0.0
     controls: list = dataclasses.field(default_factory=list)  # each: [(x, y, width, height)] top to bottom
+    modules: list = dataclasses.field(default_factory=list)  # the comctl32 files the program had loaded
 
 
 def parse(log):
-    exit_code, boxes, windows, timed_out, responsiveness, controls = None, [], [], False, None, []
+    exit_code, boxes, windows, timed_out, responsiveness, controls, modules = None, [], [], False, None, [], []
     for line in log.splitlines():
         fields = line.split("\t")
-        if fields[0] == "controls":
+        if fields[0] == "module":
+            modules.append(fields[1])
+        elif fields[0] == "controls":
             controls.append([tuple(int(n) for n in f.split(",")) for f in fields[1:]])
         elif fields[0] == "responsive":
             responsiveness = Responsiveness(*(int(f) for f in fields[1:5]))
@@ -75,13 +79,13 @@ def parse(log):
             exit_code = int(fields[1])
         elif fields[0] == "box":
             boxes.append(Box(fields[1], fields[2], "\t".join(fields[3:])))
-        elif fields[0] == "window" and len(fields) >= 10:
+        elif fields[0] == "window" and len(fields) >= 11:
             windows.append(WindowState(fields[1], int(fields[2]), int(fields[3]), int(fields[4]),
-                                       int(fields[5]), fields[6] == "1", int(fields[7]),
-                                       fields[8], "\t".join(fields[9:])))
+                                       int(fields[5]), fields[6] == "1", int(fields[7]), fields[8] == "1",
+                                       fields[9], "\t".join(fields[10:])))
         elif fields[0] == "timeout":
             timed_out = True
-    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness, controls=controls)
+    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness, controls=controls, modules=modules)
 
 
 def quote(value):
@@ -195,6 +199,15 @@ class Scenario:
         for name in names:
             shutil.copy(os.path.join(source_dir or wine.BIN_DIR, "planted_dll.dll"), os.path.join(directory, name))
 
+    def plant_manifest(self, folder, program, names=("urlmon.dll", "wininet.dll", "comctl32.dll")):
+        """Puts PROGRAM.manifest beside a program, naming each of names as a
+        file of the program's own assembly: a program that embeds no manifest
+        then loads those DLLs from its own folder, before any search rule."""
+        files = "".join(f'<file name="{name}"/>' for name in names)
+        with open(os.path.join(self.root, folder, program + ".manifest"), "w", encoding="utf-8") as f:
+            f.write('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">'
+                    '<assemblyIdentity type="win32" name="Planted.Program" version="1.0.0.0"/>' + files + "</assembly>")
+
     def loaded_markers(self, folder):
         """The planted DLLs that were loaded: each leaves NAME.loaded beside it."""
         return sorted(n for n in os.listdir(os.path.join(self.root, folder)) if n.endswith(".loaded"))
@@ -242,6 +255,7 @@ class Start:
     flags: dict = dataclasses.field(default_factory=dict)
     directory: str | None = None
     environment: dict = dataclasses.field(default_factory=dict)  # upper-case name -> value
+    temp_exists: bool = False  # whether its TEMP named a folder when it started
 
 
 def read_start(path):
@@ -260,6 +274,8 @@ def read_start(path):
                 start.flags[key] = int(value)
             elif key == "cwd":
                 start.directory = value
+            elif key == "tempexists":
+                start.temp_exists = value == "1"
             elif key == "env":
                 name, _, setting = value.partition("=")
                 start.environment[name.upper()] = setting
@@ -299,10 +315,13 @@ def signed_standins(directory, large_mib=0):
 
 
 # What malware in the player's own session can make the elevated copy
-# inherit: .NET's profiler, startup-hook and host-root variables, and a PATH
-# entry that both children would search for DLLs.
+# inherit: .NET's profiler, startup-hook and host-root variables, a PATH
+# entry that both children would search for DLLs, and a Windows folder of
+# its own against which the machine's values would be expanded.
 PLANTED = "C:\\planted"
 PLAYER_ENVIRONMENT = {
+    "SystemRoot": PLANTED,
+    "windir": PLANTED,
     **{name: "1" for name in ("COR_ENABLE_PROFILING", "CORECLR_ENABLE_PROFILING")},
     **{name: "{11111111-2222-3333-4444-555555555555}" for name in ("COR_PROFILER", "CORECLR_PROFILER")},
     **{name: PLANTED + "\\profiler.dll" for name in ("COR_PROFILER_PATH", "COR_PROFILER_PATH_32",
@@ -314,17 +333,51 @@ PLAYER_ENVIRONMENT = {
 }
 
 
+# Where a machine PATH entry that any user may change is planted.
+PLANTED_MACHINE = "C:\\planted-machine"
+MACHINE_ENVIRONMENT_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
+SYSTEM_PATH = ["C:\\windows\\system32", "C:\\windows", "C:\\windows\\system32\\wbem",
+               "C:\\windows\\system32\\windowspowershell\\v1.0"]
+
+
+@contextlib.contextmanager
+def planted_machine_path():
+    """Puts PLANTED_MACHINE first in the machine's PATH, as an installer that
+    made a folder at the root of C: does, and restores the value after."""
+    status, output = wine.run(["reg", "query", MACHINE_ENVIRONMENT_KEY, "/v", "PATH"])
+    fields = next((line.split(None, 2) for line in output.splitlines() if line.strip().upper().startswith("PATH")), None)
+    if status != 0 or not fields or len(fields) < 3:
+        raise RuntimeError("the machine's PATH could not be read: " + output)
+    kind, value = fields[1], fields[2].strip()
+    wine.run(["reg", "add", MACHINE_ENVIRONMENT_KEY, "/v", "PATH", "/t", kind, "/d", PLANTED_MACHINE + ";" + value,
+              "/f"])
+    try:
+        yield
+    finally:
+        wine.run(["reg", "add", MACHINE_ENVIRONMENT_KEY, "/v", "PATH", "/t", kind, "/d", value, "/f"])
+
+
 def assert_started_clean(test, record, work_dir="C:\\ProgramData\\VandrelRepair"):
-    """The stand-in that wrote record saw none of PLAYER_ENVIRONMENT and
-    started in the folder it was downloaded to."""
+    """The stand-in that wrote record saw none of PLAYER_ENVIRONMENT or
+    PLANTED_MACHINE, found the system's own folders, a PATH of them only and a
+    temp folder of its own inside the work folder, and started in the folder
+    it was downloaded to."""
     started = read_start(record)
     test.assertIsNotNone(started, "it ran")
     test.assertEqual(started.directory.lower(), work_dir.lower())
     for name in PLAYER_ENVIRONMENT:
-        if name != "PATH":
+        if name not in ("PATH", "SystemRoot", "windir"):
             test.assertNotIn(name.upper(), started.environment, f"{name} reached an elevated child")
-    test.assertNotIn(PLANTED.lower(), str(started.environment).lower(), "nothing of the player's own values")
-    test.assertIn("SYSTEMROOT", started.environment, "the machine's own values are there")
+    # C:\planted-machine begins with C:\planted: neither may appear anywhere.
+    test.assertNotIn(PLANTED.lower(), str(started.environment).lower(), "no planted value of the player or the machine")
+    environment = started.environment
+    test.assertEqual((environment.get("SYSTEMROOT", "").lower(), environment.get("WINDIR", "").lower(),
+                      environment.get("SYSTEMDRIVE")), ("c:\\windows", "c:\\windows", "C:"))
+    test.assertEqual([p.lower() for p in environment.get("PATH", "").split(";")], SYSTEM_PATH)
+    temp = work_dir + "\\temp"
+    test.assertEqual((environment.get("TEMP", "").lower(), environment.get("TMP", "").lower()),
+                     (temp.lower(), temp.lower()))
+    test.assertTrue(started.temp_exists, "its temp folder was there when it started")
 
 
 @contextlib.contextmanager

@@ -8,6 +8,10 @@ Each served path has a body and a delivery mode:
            BINDSTATUS_DOWNLOADINGDATA)
   bursts-chunked   the same pauses without a length
   slow     Content-Length, paced so that a whole transfer takes `seconds`
+  slow-chunked     the same pace without a length
+  gzip     when the request accepts gzip: the body compressed, Content-Encoding
+           gzip and the compressed Content-Length, as a server or CDN that
+           compresses does; otherwise as length
   trickle  Content-Length, `pieces` equal pieces with `seconds` of silence between them
   stall    Content-Length, 64 KiB, then silence with the connection open for
            `seconds` (or until the server stops)
@@ -18,6 +22,7 @@ and a program of the test build as /program.exe:
   http_server.py PORT [PROGRAM]
 """
 
+import gzip
 import http.server
 import os
 import ssl
@@ -63,7 +68,14 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         data, mode = payload.data, payload.mode
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        if mode in ("chunked", "bursts-chunked"):
+        if mode == "gzip":
+            mode = "length"
+            if "gzip" in self.headers.get("Accept-Encoding", ""):
+                data = gzip.compress(data, mtime=0)
+                self.send_header("Content-Encoding", "gzip")
+                with self.server.lock:
+                    self.server.compressed.append(self.path)
+        if mode in ("chunked", "bursts-chunked", "slow-chunked"):
             self.send_header("Transfer-Encoding", "chunked")
         elif mode == "close":
             self.send_header("Connection", "close")
@@ -88,8 +100,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         elif mode == "close":
             self.wfile.write(data)
             self.wfile.flush()
-        elif mode in ("chunked", "bursts-chunked"):
-            pause = 0.03 if mode == "bursts-chunked" else 0
+        elif mode in ("chunked", "bursts-chunked", "slow-chunked"):
+            pause = {"bursts-chunked": 0.03, "slow-chunked": payload.seconds / max(1, len(data) // BURST)}.get(mode, 0)
             for start in range(0, len(data), BURST):
                 piece = data[start:start + BURST]
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
@@ -121,6 +133,7 @@ class DownloadServer:
         self.httpd.daemon_threads = True
         self.httpd.lock = threading.Lock()
         self.httpd.requests = []
+        self.httpd.compressed = []
         self.httpd.stopping = threading.Event()
         self.httpd.files = dict(files or {})
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
@@ -133,6 +146,12 @@ class DownloadServer:
     def requests(self):
         with self.httpd.lock:
             return list(self.httpd.requests)
+
+    @property
+    def compressed(self):
+        """The request paths answered gzip-compressed."""
+        with self.httpd.lock:
+            return list(self.httpd.compressed)
 
     def __enter__(self):
         self.thread.start()

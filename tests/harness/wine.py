@@ -60,6 +60,13 @@ def start(args, timeout=120, extra_env=None):
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
 
 
+def crop_pixels(path, box):
+    """The raw RGB bytes of a rectangle (x, y, width, height) of a screenshot."""
+    x, y, width, height = box
+    return subprocess.run(["convert", path, "-crop", f"{width}x{height}+{x}+{y}", "+repage", "rgb:-"],
+                          stdin=subprocess.DEVNULL, capture_output=True, check=True, timeout=30).stdout
+
+
 def screenshot(path):
     """Saves the whole Xvfb screen as a PNG."""
     env = environment()

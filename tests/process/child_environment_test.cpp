@@ -9,8 +9,14 @@ class FakeEnvironment final : public EnvironmentShell {
 public:
     std::optional<std::vector<std::wstring>> machine;
     AccountBasics account;
-    std::optional<std::vector<std::wstring>> MachineVariables() override { return machine; }
+    SystemFolders folders{L"C:\\Windows", L"C:\\Windows\\system32"};
+    std::vector<Variable> expandedAgainst;
+    std::optional<std::vector<std::wstring>> MachineVariables(const std::vector<Variable>& systemValues) override {
+        expandedAgainst = systemValues;
+        return machine;
+    }
     AccountBasics Account() override { return account; }
+    SystemFolders Folders() override { return folders; }
 };
 
 std::vector<std::wstring> Entries(const std::wstring& block) {
@@ -21,23 +27,48 @@ std::vector<std::wstring> Entries(const std::wstring& block) {
     return entries;
 }
 
-TEST(ChildEnvironment, TheMachineValuesAndTheAccountsBasicsSortedByNameOrNone) {
+const wchar_t kTemp[] = L"C:\\ProgramData\\VandrelRepair\\temp";
+
+TEST(ChildEnvironment, TheMachineValuesTheAccountsBasicsAndTheSystemsOwnFoldersSortedByNameOrNone) {
     FakeEnvironment shell;
-    shell.machine =
-        std::vector<std::wstring>{L"windir=C:\\Windows", L"Path=C:\\Windows\\system32", L"TEMP=C:\\Windows\\TEMP",
-                                  L"USERPROFILE=C:\\Users\\Default", L"SystemRoot=C:\\Windows"};
+    // As a planted SystemRoot, a machine PATH led by a folder users may
+    // change and the machine's temp folder would leave them.
+    shell.machine = std::vector<std::wstring>{L"windir=C:\\planted",
+                                              L"PATH=C:\\planted;C:\\Windows\\system32",
+                                              L"TEMP=C:\\Windows\\TEMP",
+                                              L"tmp=C:\\Windows\\TEMP",
+                                              L"ComSpec=C:\\Windows\\system32\\cmd.exe",
+                                              L"USERPROFILE=C:\\Users\\Default",
+                                              L"SystemRoot=C:\\planted",
+                                              L"SystemDrive=P:"};
     shell.account = {L"player", L"C:\\Users\\player", L"C:\\Users\\player\\AppData\\Roaming", L""};
-    const std::optional<std::wstring> block = ChildEnvironment(shell);
+    const std::optional<std::wstring> block = ChildEnvironment(shell, kTemp);
     ASSERT_TRUE(block);
     EXPECT_EQ(block->substr(block->size() - 2), std::wstring(2, L'\0')) << "ends in two NULs";
-    EXPECT_EQ(Entries(*block),
-              (std::vector<std::wstring>{L"APPDATA=C:\\Users\\player\\AppData\\Roaming", L"Path=C:\\Windows\\system32",
-                                         L"SystemRoot=C:\\Windows", L"TEMP=C:\\Windows\\TEMP", L"USERNAME=player",
-                                         L"USERPROFILE=C:\\Users\\player", L"windir=C:\\Windows"}))
+    EXPECT_EQ(
+        Entries(*block),
+        (std::vector<std::wstring>{
+            L"APPDATA=C:\\Users\\player\\AppData\\Roaming", L"ComSpec=C:\\Windows\\system32\\cmd.exe",
+            L"Path=C:\\Windows\\system32;C:\\Windows;C:\\Windows\\system32\\Wbem;"
+            L"C:\\Windows\\system32\\WindowsPowerShell\\v1.0",
+            L"SystemDrive=C:", L"SystemRoot=C:\\Windows", std::wstring(L"TEMP=") + kTemp, std::wstring(L"TMP=") + kTemp,
+            L"USERNAME=player", L"USERPROFILE=C:\\Users\\player", L"windir=C:\\Windows"}))
         << "the machine's profile gives way, a folder the system could not name is left out";
+    EXPECT_EQ(shell.expandedAgainst.size(), 4u) << "the block is built against the system's own names";
+    EXPECT_EQ(shell.expandedAgainst[0], (Variable{L"SystemRoot", L"C:\\Windows"}));
 
+    // No child where any of what it must get is missing.
+    EXPECT_FALSE(ChildEnvironment(shell, L"")) << "no temp folder";
+    for (const SystemFolders& folders :
+         {SystemFolders{L"", L"C:\\Windows\\system32"}, SystemFolders{L"C:\\Windows", L""},
+          SystemFolders{L"\\\\server\\share\\Windows", L"C:\\Windows\\system32"}, SystemFolders{L"Windows", L"x"}}) {
+        shell.folders = folders;
+        EXPECT_FALSE(ChildEnvironment(shell, kTemp)) << folders.windows << L" " << folders.system;
+    }
+    shell.folders = {L"D:\\WINNT", L"D:\\WINNT\\System32"};
+    EXPECT_TRUE(ChildEnvironment(shell, kTemp));
     shell.machine.reset();
-    EXPECT_FALSE(ChildEnvironment(shell)) << "no machine block: no child";
+    EXPECT_FALSE(ChildEnvironment(shell, kTemp)) << "no machine block";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "app/win32_stage_services.h"
 #include "process/file_digest.h"
 #include "support/close_later.h"
+#include "support/files.h"
 #include "support/scratch.h"
 #include "util/busy_retry.h"
 #include "util/command_line.h"
@@ -56,6 +57,23 @@ TEST_F(RunAndWaitTest, TheChildGetsTheQuotedPathAndTheArgumentsUnchanged) {
     EXPECT_NE(seen.find("arg\t--client-dir\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("arg\tD:\\赤砂 回廊\\\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("flags\t0\n"), std::string::npos) << "no show request";
+}
+
+TEST_F(RunAndWaitTest, TheChildsTempFolderIsARealFolderBesideItOrTheChildDoesNotStart) {
+    ExitWith("0");
+    const std::wstring temp = scratch / L"temp";
+    ASSERT_EQ(RunAndWait(child, L"", false), 0);
+    EXPECT_TRUE(IsDirectoryAt(temp)) << "made when first needed";
+    for (const char* name : {"TEMP", "TMP"}) {
+        EXPECT_NE(Recorded().find(std::string("env\t") + name + "=" + ToUtf8(temp) + "\n"), std::string::npos);
+    }
+    ASSERT_EQ(RunAndWait(child, L"", false), 0) << "kept, and used again";
+
+    ASSERT_TRUE(RemoveDirectoryW(temp.c_str()));
+    WriteTextFile(temp, "not a folder");
+    DeleteFileW(record.c_str());
+    EXPECT_EQ(RunAndWait(child, L"", false), -1);
+    EXPECT_EQ(Recorded(), "") << "never started";
 }
 
 TEST_F(RunAndWaitTest, EmptyArgumentsLeaveOnlyTheQuotedPathAndShowNormalIsPassed) {

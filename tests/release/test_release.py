@@ -159,7 +159,9 @@ class ReleaseTest(unittest.TestCase):
                 ("no runtime pins", ("--allow-unchecked-tool",), {},
                  ("--runtime-sha512-x64", "--runtime-sha512-x86", "--allow-unpinned-runtime")),
                 ("only one pin", ("--allow-unchecked-tool", "--runtime-sha512-x64", PIN_X64), {},
-                 ("--runtime-sha512-x86",))):
+                 ("--runtime-sha512-x86",)),
+                ("one pin, unpinned allowed", ("--allow-unchecked-tool", "--allow-unpinned-runtime",
+                                               "--runtime-sha512-x86", PIN_X86), {}, ("--runtime-sha512-x64",))):
             with self.subTest(name):
                 status, output = self.release(*args, password=None, env=env)
                 self.assertNotEqual(status, 0, output)

@@ -4,6 +4,7 @@ import os
 import struct
 import sys
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 import pefile
 
@@ -88,8 +89,20 @@ class ArtefactTest(unittest.TestCase):
         for dll, names in imported_dlls(self.pe).items():
             self.assertNotIn("IsWow64Process", names, dll)
 
-    def test_carries_no_manifest(self):
-        self.assertEqual(resources(self.pe, RT_MANIFEST), [])
+    def test_its_own_manifest_runs_it_as_invoker_with_common_controls_6(self):
+        # Id 1 is the one Windows reads when it creates the process; with it,
+        # a manifest planted beside the file is never read.
+        manifests = resources(self.pe, RT_MANIFEST)
+        self.assertEqual([(name, lang) for name, lang, _ in manifests], [(1, LANG_EN_US)])
+        root = ElementTree.fromstring(manifests[0][2])
+        level = root.find(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+        self.assertEqual((level.get("level"), level.get("uiAccess")), ("asInvoker", "false"))
+        dependencies = [(a.get("name"), a.get("version"), a.get("publicKeyToken"), a.get("processorArchitecture"))
+                        for a in root.iterfind("{*}dependency/{*}dependentAssembly/{*}assemblyIdentity")]
+        self.assertEqual(dependencies, [("Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df", "*")])
+        self.assertEqual([e.text for e in root.iter("{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")],
+                         ["PerMonitorV2, PerMonitor"])
+        self.assertEqual(root.findall(".//{*}file"), [], "no DLL of its own folder")
 
     def test_version_block(self):
         self.pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
@@ -122,7 +135,7 @@ class ArtefactTest(unittest.TestCase):
         self.assertEqual(translations, ["0x0804 0x04b0"])
 
     def test_resources_are_filed_under_english_us(self):
-        for type_id in (RT_ICON, RT_GROUP_ICON, RT_VERSION):
+        for type_id in (RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST):
             found = resources(self.pe, type_id)
             self.assertTrue(found, type_id)
             self.assertEqual({lang for _, lang, _ in found}, {LANG_EN_US}, type_id)

@@ -4,7 +4,8 @@
 // exit code as Windows sees it. Everything goes to one UTF-8 file of
 // tab-separated lines:
 //   box <owner class or -> <icon or none> <text>
-//   window <caption> <x> <y> <w> <h> <enabled> <bar position or -1> <status> <detail>
+//   window <caption> <x> <y> <w> <h> <enabled> <bar position or -1> <marquee 0/1> <status> <detail>
+//   module <path of the common controls the program loaded>   (once, when its window is first seen)
 //   exit <unsigned code>      or      timeout
 // With --probe-hang it also asks the progress window, at every look, whether
 // it is hung and how long it takes to answer WM_NULL, and ends with
@@ -16,6 +17,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <climits>
 #include <algorithm>
@@ -101,6 +103,7 @@ struct Watch {
     bool closeWindow = false;
     bool closeSent = false;
     bool probeHang = false;
+    bool modulesSeen = false;
     unsigned looks = 0;
     unsigned hung = 0;
     unsigned unanswered = 0;
@@ -128,6 +131,24 @@ void Write(Watch& watch, const std::wstring& line) {
     WriteFile(watch.out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Which comctl32 the program has loaded: System32's, or a side-by-side one.
+// Its 32-bit modules are listed from a 64-bit driver too.
+void WriteCommonControls(Watch& watch) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, watch.processId);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    MODULEENTRY32W module = {};
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
+        if (_wcsicmp(module.szModule, L"comctl32.dll") == 0) {
+            Write(watch, std::wstring(L"module\t") + module.szExePath);
+        }
+    }
+    CloseHandle(snapshot);
+    watch.modulesSeen = true;
+}
+
 BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
     Watch& watch = *reinterpret_cast<Watch*>(context);
     DWORD owner = 0;
@@ -152,6 +173,7 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         std::wstring status, detail;
         LONG statusTop = LONG_MAX;
         DWORD_PTR position = 0;
+        bool marquee = false;
         // Each control's place in the client area, top to bottom.
         std::vector<std::pair<LONG, std::wstring>> places;
         for (HWND child : children) {
@@ -178,13 +200,15 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
                 if (SendMessageTimeoutW(child, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 200, &position) == 0) {
                     position = static_cast<DWORD_PTR>(-1);
                 }
+                marquee = (GetWindowLongPtrW(child, GWL_STYLE) & PBS_MARQUEE) != 0;
             }
         }
         const std::wstring line = L"window\t" + TextOf(window) + L"\t" + std::to_wstring(frame.left) + L"\t" +
                                   std::to_wstring(frame.top) + L"\t" + std::to_wstring(frame.right - frame.left) +
                                   L"\t" + std::to_wstring(frame.bottom - frame.top) + L"\t" +
                                   (IsWindowEnabled(window) ? L"1" : L"0") + L"\t" +
-                                  std::to_wstring(static_cast<long long>(position)) + L"\t" + status + L"\t" + detail;
+                                  std::to_wstring(static_cast<long long>(position)) + L"\t" + (marquee ? L"1" : L"0") +
+                                  L"\t" + status + L"\t" + detail;
         if (line != watch.lastWindowLine) {
             Write(watch, line);
             watch.lastWindowLine = line;
@@ -197,6 +221,9 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         if (controls != watch.lastControlsLine) {
             Write(watch, controls);
             watch.lastControlsLine = controls;
+        }
+        if (!watch.modulesSeen) {
+            WriteCommonControls(watch);
         }
         if (watch.probeHang) {
             ProbeHang(watch, window);

@@ -1,7 +1,7 @@
 // Stands in for the runtime installer and the repair tool. It records how it
 // was started (its whole command line, the arguments as CommandLineToArgvW
-// splits them, the start-up flags, its current directory and every variable
-// of its environment) and exits with the code that a file named after itself
+// splits them, the start-up flags, its current directory, every variable
+// of its environment and whether its TEMP folder exists) and exits with the code that a file named after itself
 // with ".cfg" appended asks for. That file lies beside the stand-in or else
 // in C:\standin (the program under test keeps its work folder to itself and
 // hands its children no environment of its own):
@@ -66,6 +66,11 @@ int wmain() {
             }
             FreeEnvironmentStringsW(block);
         }
+        wchar_t temp[MAX_PATH] = {};
+        const DWORD length = GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+        const DWORD attributes = length > 0 && length < MAX_PATH ? GetFileAttributesW(temp) : INVALID_FILE_ATTRIBUTES;
+        out << "tempexists\t" << (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            << "\n";
         WriteTextFile(record, out.str());
     }
     Sleep(sleepMs);

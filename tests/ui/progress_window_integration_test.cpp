@@ -108,6 +108,11 @@ TEST_F(ProgressWindowTest, AtEveryScaleTheControlsGrowAndTheirTextFits) {
             EXPECT_LE(extent.cy, box.bottom - box.top) << "the whole line's height";
             EXPECT_LE(extent.cx, box.right - box.left);
             EXPECT_GT(extent.cy, MulDiv(10, dpi, 96)) << "a font grown with the scale";
+            LOGFONTW font = {};
+            GetObjectW(reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)), sizeof(font), &font);
+            if (dpi != 96) {
+                EXPECT_EQ(font.lfHeight, -MulDiv(8, dpi, 72)) << "8 points, not the stock font's height scaled";
+            }
         }
     }
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(gDetail, WM_GETFONT, 0, 0)), stock) << "back at 96: the stock font";
@@ -162,13 +167,21 @@ TEST_F(ProgressWindowTest, SetProgressSendsMarqueeOffRangeAndClampedPosition) {
     EXPECT_EQ(BarPosition(), 100);
 }
 
-TEST_F(ProgressWindowTest, TheMarqueeRequestIsOneMessageAndKeepsThePosition) {
+TEST_F(ProgressWindowTest, TheMarqueeRunsOnlyWhileNoLengthIsKnownAndKeepsThePosition) {
     SetProgress(42, false);
+    const LONG_PTR before = GetWindowLongPtrW(gProgress, GWL_STYLE);
     RecordBar();
     SetProgress(99, true);
-    EXPECT_EQ(gSent, (std::vector<Sent>{{PBM_SETMARQUEE, 1, 30}}));
-    EXPECT_EQ(BarPosition(), 42);
-    EXPECT_FALSE(GetWindowLongPtrW(gProgress, GWL_STYLE) & PBS_MARQUEE) << "style unchanged";
+    SetProgress(99, true);
+    EXPECT_EQ(gSent, (std::vector<Sent>{{PBM_SETMARQUEE, 1, 30}, {PBM_SETMARQUEE, 1, 30}}));
+    EXPECT_EQ(GetWindowLongPtrW(gProgress, GWL_STYLE), before | PBS_MARQUEE) << "a bar that moves, else as it was";
+
+    gSent.clear();
+    SetProgress(60, false);
+    EXPECT_EQ(gSent,
+              (std::vector<Sent>{{PBM_SETMARQUEE, 0, 0}, {PBM_SETRANGE, 0, MAKELPARAM(0, 100)}, {PBM_SETPOS, 60, 0}}));
+    EXPECT_EQ(GetWindowLongPtrW(gProgress, GWL_STYLE), before);
+    EXPECT_EQ(BarPosition(), 60) << "a position again";
 }
 
 TEST_F(ProgressWindowTest, WithoutABarSetProgressDoesNothingNotEvenDrain) {

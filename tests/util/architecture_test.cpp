@@ -71,7 +71,8 @@ TEST(KindOf, TheNativeMachineDecidesAndEveryFailureIsX86) {
         {"ARM64, attributes missing", true, false, kI386, kArm64, TRUE, S_OK, kUserEnabled, WindowsKind::kX86},
         {"ARM64, attributes failing", true, true, kI386, kArm64, TRUE, E_FAIL, kUserEnabled, WindowsKind::kX86},
         {"another native machine", true, true, kI386, 0x01c4 /* ARMNT */, TRUE, S_OK, kUserEnabled, WindowsKind::kX86},
-        {"IsWow64Process2 failing", true, true, kI386, kAmd64, FALSE, S_OK, 0, WindowsKind::kX86},
+        {"IsWow64Process2 failing: the WOW64 flag decides", true, true, kI386, kAmd64, FALSE, S_OK, 0,
+         WindowsKind::kX64},
     };
     for (const Case& c : cases) {
         g_processMachine = c.process;
@@ -80,7 +81,7 @@ TEST(KindOf, TheNativeMachineDecidesAndEveryFailureIsX86) {
         g_attributesResult = c.attributesResult;
         g_attributes = c.attributes;
         g_resultToReturn = TRUE;
-        g_flagToReport = TRUE;  // IsWow64Process is not asked once IsWow64Process2 exists
+        g_flagToReport = TRUE;  // asked only where IsWow64Process2 is missing or fails
         ArchitectureProbes probes{FakeIsWow64Process, c.hasProbe2 ? FakeIsWow64Process2 : nullptr,
                                   c.hasAttributes ? FakeGetMachineTypeAttributes : nullptr};
         EXPECT_EQ(KindOf(probes, GetCurrentProcess()), c.expected) << c.what;
@@ -90,6 +91,8 @@ TEST(KindOf, TheNativeMachineDecidesAndEveryFailureIsX86) {
         << "before Windows 10 1709: the WOW64 flag, as always";
     g_flagToReport = FALSE;
     EXPECT_EQ(KindOf({FakeIsWow64Process, nullptr, nullptr}, GetCurrentProcess()), WindowsKind::kX86);
+    EXPECT_EQ(KindOf({FakeIsWow64Process, FakeIsWow64Process2, nullptr}, GetCurrentProcess()), WindowsKind::kX86)
+        << "IsWow64Process2 failing and no WOW64";
     EXPECT_EQ(KindOf({}, GetCurrentProcess()), WindowsKind::kX86) << "nothing to ask";
 }
 
