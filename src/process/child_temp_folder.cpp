@@ -11,8 +11,9 @@ namespace {
 
 // Looked at through a handle that does not follow a link.
 bool IsRealFolder(const std::wstring& path) {
-    const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     const ScopedHandle opened(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
     BY_HANDLE_FILE_INFORMATION info = {};
     return opened && GetFileInformationByHandle(opened.get(), &info) != FALSE &&

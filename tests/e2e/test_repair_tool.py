@@ -79,7 +79,8 @@ class RepairToolTest(ToolScenarioTest):
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertEqual(outcome.boxes, [])
         self.assertEqual(read_record(record)[1][0], "C:\\ProgramData\\VandrelRepair\\" + TOOL_X86)
-        self.assertEqual(sorted(os.listdir(self.scenario.work_dir)), [TOOL_X86], "nothing beside the tool")
+        self.assertEqual(sorted(os.listdir(self.scenario.work_dir)), [TOOL_X86, "temp"],
+                         "nothing beside the tool but the children's temp folder")
         data = os.path.dirname(self.scenario.work_dir)
         aside = [n for n in os.listdir(data) if n.startswith("VandrelRepair-moved-")]
         self.assertEqual(len(aside), 1, os.listdir(data))

@@ -190,8 +190,9 @@ class Wow64Test(ScenarioTest):
         outcome = self.run_program(program, linux_env=NATIVE_FIRST)
         self.assertEqual(self.scenario.loaded_markers("downloads"), [], outcome.log)
         self.assert_tool_ran(outcome, record)
-        # Its own manifest's common controls, and a bar that runs without a length.
-        self.assertTrue(outcome.modules and all("\\winsxs\\" in m.lower() for m in outcome.modules), outcome.modules)
+        # A bar that runs without a length. (Which common controls it loaded is
+        # read on 32-bit Windows: Wine 8 lists a 32-bit process's modules to
+        # no 64-bit driver.)
         self.assertTrue(any(w.marquee for w in outcome.windows), outcome.log)
 
 

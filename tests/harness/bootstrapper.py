@@ -336,8 +336,8 @@ PLAYER_ENVIRONMENT = {
 # Where a machine PATH entry that any user may change is planted.
 PLANTED_MACHINE = "C:\\planted-machine"
 MACHINE_ENVIRONMENT_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
-SYSTEM_PATH = ["C:\\windows\\system32", "C:\\windows", "C:\\windows\\system32\\wbem",
-               "C:\\windows\\system32\\windowspowershell\\v1.0"]
+SYSTEM_PATH = ["c:\\windows\\system32", "c:\\windows", "c:\\windows\\system32\\wbem",
+               "c:\\windows\\system32\\windowspowershell\\v1.0"]  # as compared: in lower case
 
 
 @contextlib.contextmanager

@@ -183,6 +183,8 @@ def integration_files(program=None):
             files["/program.exe"] = Payload(f.read())
     if os.environ.get("REPAIR_BENCH_FILE"):
         files["/bench-100mb.bin"] = Payload(mib * 100, "length")
+        if program:  # the tool the bootstrapper fetches in the benchmark's whole runs
+            files["/Vandrel_Client_Repair_Tool_net8_x86.exe"] = files["/program.exe"]
     return files
 
 
