@@ -61,7 +61,8 @@ bool BareDownload(const std::wstring& url, const std::wstring& target) {
     return SUCCEEDED(URLDownloadToFileW(nullptr, url.c_str(), target.c_str(), 0, nullptr));
 }
 
-// Runs a command line to its end; false when it could not start.
+// Runs a command line to its end; false unless it started and ended with 0,
+// so that a run that failed half way is never timed as a whole one.
 bool RunToEnd(std::wstring commandLine) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -70,9 +71,11 @@ bool RunToEnd(std::wstring commandLine) {
         return false;
     }
     WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return true;
+    return code == 0;
 }
 
 struct Path {
