@@ -33,35 +33,35 @@ def latest_state(run):
     return shown[-1] if shown else None
 
 
-def shoot_marquee(run, directory, pause=0.4):
-    """Two screenshots of the window a moment apart while its bar runs as a
-    marquee and its lines stay as they are; returns the two crops' RGB bytes,
-    or None when the marquee was never seen."""
+def state_when(run, wanted):
+    """The window's state once the driver records one that wanted accepts;
+    None when the run ends first."""
     while run.process.poll() is None:
         state = latest_state(run)
-        if state and state.marquee and state.status == RUNTIME_DOWNLOADING:
-            box = (state.x, state.y, state.width, state.height)
-            first, second = (os.path.join(directory, f"marquee{i}.png") for i in (1, 2))
-            wine.screenshot(first)
-            time.sleep(pause)
-            wine.screenshot(second)
-            if latest_state(run) == state:
-                return wine.crop_pixels(first, box), wine.crop_pixels(second, box)
+        if state and wanted(state):
+            return state
         time.sleep(0.1)
     return None
 
 
+def shoot_marquee(run, directory, pause=0.4):
+    """Two screenshots of the window a moment apart while its bar runs as a
+    marquee and its lines stay as they are; returns the two crops' RGB bytes,
+    or None when the marquee was never seen."""
+    first, second = (os.path.join(directory, f"marquee{i}.png") for i in (1, 2))
+    while state := state_when(run, lambda w: w.marquee and w.status == RUNTIME_DOWNLOADING):
+        wine.screenshot(first)
+        time.sleep(pause)
+        wine.screenshot(second)
+        if latest_state(run) == state:
+            box = (state.x, state.y, state.width, state.height)
+            return wine.crop_pixels(first, box), wine.crop_pixels(second, box)
+    return None
+
+
 def shoot_when_downloading(run, path):
-    while run.process.poll() is None:
-        try:
-            with open(run.out, encoding="utf-8", errors="replace") as f:
-                if any(line.startswith("window\t" + CAPTION) and DOWNLOADING in line and
-                       re.search(DETAIL + r" [1-9]\d%", line) for line in f):
-                    wine.screenshot(path)
-                    return
-        except FileNotFoundError:
-            pass
-        time.sleep(0.1)
+    if state_when(run, lambda w: w.status == DOWNLOADING and re.search(DETAIL + r" [1-9]\d%", w.detail)):
+        wine.screenshot(path)
 
 
 class WindowTest(ScenarioTest):
