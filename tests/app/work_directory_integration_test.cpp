@@ -96,8 +96,10 @@ TEST(CreateWorkDirectory, OurOwnFolderIsAdoptedOnlyWhileItHoldsNothingButOurFile
     CreateDirectoryW(path.c_str(), nullptr);
     WriteTextFile(tool, "earlier");
     WriteTextFile(path + L"\\dl1F.tmp", "partial");
+    CreateDirectoryW((path + L"\\temp").c_str(), nullptr);  // the children's, with what they left
+    WriteTextFile(path + L"\\temp\\setup.log", "log");
     EXPECT_EQ(SecureWorkDirectory(path, descriptor.get(), shell), path);
-    EXPECT_TRUE(Exists(tool)) << "adopted as it was";
+    EXPECT_TRUE(Exists(tool) && Exists(path + L"\\temp\\setup.log")) << "adopted as it was";
 
     for (const bool folder : {false, true}) {
         const std::wstring planted = path + (folder ? L"\\sub" : L"\\version.dll");
