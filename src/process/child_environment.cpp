@@ -38,8 +38,7 @@ bool NameBefore(const std::wstring& a, const std::wstring& b) {
 // the system did not name its folders on a drive.
 std::vector<Variable> SystemValues(const SystemFolders& folders) {
     const std::wstring& windows = folders.windows;
-    if (windows.size() < 3 || windows[1] != L':' || !IsFullyQualifiedPath(windows) || folders.system.empty() ||
-        !IsFullyQualifiedPath(folders.system)) {
+    if (!IsFullyQualifiedPath(windows) || windows[1] != L':' || !IsFullyQualifiedPath(folders.system)) {
         return {};
     }
     const std::wstring path = folders.system + L";" + windows + L";" + JoinPath(folders.system, kWbemFolder) + L";" +

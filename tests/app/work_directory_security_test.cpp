@@ -86,8 +86,7 @@ TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
                                    {L"windowsdesktop-runtime-8.0.28-win-x64.exe", true},
                                    {L"VANDREL_CLIENT_REPAIR_TOOL_NET8_X86.EXE", true},
                                    {L"dl1A2B.tmp", true},
-                                   {L"dl7.tmp", true},
-                                   {L"temp", false, true}}));
+                                   {L"dl7.tmp", true}}));
     const FolderEntry foreign[] = {
         {L"version.dll", true},
         {L"hostfxr.dll", true},
@@ -98,9 +97,7 @@ TEST(HoldsOnlyOwnFiles, OnlyRegularFilesNamedAsDownloadsOrPartials) {
         {L"dlxyz.tmp", true},
         {L"dl.tmp", true},
         {L"dl1A2B.tmp.dll", true},
-        {L"temp", false, false},  // a link or junction named as the children's temp folder
-        {L"temp", true},
-        {L"temp2", false, true},
+        {L"temp", true},  // a file named as the children's temp folder
     };
     for (const FolderEntry& entry : foreign) {
         EXPECT_FALSE(HoldsOnlyOwnFiles({{L"Vandrel_Client_Repair_Tool_net8.exe", true}, entry})) << entry.name;

@@ -100,9 +100,6 @@ class ArtefactTest(unittest.TestCase):
         dependencies = [(a.get("name"), a.get("version"), a.get("publicKeyToken"), a.get("processorArchitecture"))
                         for a in root.iterfind("{*}dependency/{*}dependentAssembly/{*}assemblyIdentity")]
         self.assertEqual(dependencies, [("Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df", "*")])
-        self.assertEqual([e.text for e in root.iter("{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")],
-                         ["PerMonitorV2, PerMonitor"])
-        self.assertEqual(root.findall(".//{*}file"), [], "no DLL of its own folder")
 
     def test_version_block(self):
         self.pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
