@@ -32,6 +32,19 @@ function(repair_check_sha512 variable digest)
     endif()
 endfunction()
 
+# Both runtime pins or neither: with one alone, the other variant's installer
+# would run as administrator unchecked on the machines that take it.
+function(repair_check_runtime_pins x64 x86)
+    if(x64 STREQUAL "" AND NOT x86 STREQUAL "")
+        set(missing REPAIR_RUNTIME_SHA512_X64)
+    elseif(x86 STREQUAL "" AND NOT x64 STREQUAL "")
+        set(missing REPAIR_RUNTIME_SHA512_X86)
+    else()
+        return()
+    endif()
+    message(FATAL_ERROR "${missing} is missing: a build pins both runtime installers or neither")
+endfunction()
+
 # A publisher name goes into a C++ string literal as it stands.
 function(repair_check_publisher name)
     if(name MATCHES "[\"\\\\]" OR name MATCHES "[\r\n]")

@@ -1,5 +1,6 @@
 #include "app/sequence.h"
 
+#include "app/activation_context.h"
 #include "app/directories.h"
 #include "app/elevation.h"
 #include "app/repair_tool.h"
@@ -12,6 +13,13 @@
 namespace repair {
 
 ExitCode RunBootstrap(Stages& stages) {
+    // Both starts ask: the unelevated one so that no prompt is shown for a
+    // folder that would be refused, the elevated one because the folder may
+    // have changed since. No message: a message box is a window too, and
+    // would load the common controls through the same context.
+    if (!stages.AssembliesComeFromTheSystem()) {
+        return kExitToolFailed;
+    }
     const bool elevated = stages.IsAdministrator();
     // Before anything touches the work folder, and before asking for elevation
     // again: a double click must not start a second run.
@@ -37,6 +45,9 @@ namespace {
 
 class RealStages final : public Stages {
 public:
+    bool AssembliesComeFromTheSystem() override {
+        return repair::AssembliesComeFromTheSystem(QueryProcessActivationContext());
+    }
     bool IsAdministrator() override { return repair::IsAdministrator(); }
     bool OtherRunInProgress(bool elevated) override { return repair::OtherRunInProgress(elevated); }
     void ShowRunningWindow() override { repair::ShowRunningWindow(); }

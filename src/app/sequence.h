@@ -10,6 +10,10 @@ namespace repair {
 class Stages {
 public:
     virtual ~Stages() = default;
+    // Whether every assembly bound into the process came from the system,
+    // none from the program's own folder. Asked before anything that could
+    // load a DLL through them: a window, a message box, a load by name.
+    virtual bool AssembliesComeFromTheSystem() = 0;
     virtual bool IsAdministrator() = 0;
     virtual bool OtherRunInProgress(bool elevated) = 0;
     virtual void ShowRunningWindow() = 0;

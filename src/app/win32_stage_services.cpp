@@ -9,6 +9,8 @@
 #include "ui/message.h"
 #include "ui/progress_window.h"
 #include "util/architecture.h"
+#include "util/constants.h"
+#include "util/join_path.h"
 #include "util/message_pump.h"
 #include "util/scoped.h"
 
@@ -46,8 +48,11 @@ public:
         repair::SetStatus(status, detail);
     }
     void SetProgress(int percent, bool indeterminate) override { repair::SetProgress(percent, indeterminate); }
+    // Every program a stage starts is a download in the work folder, and the
+    // work folder's preparation made or judged its temp folder with it.
     int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal) override {
-        const int exitCode = repair::RunAndWait(path, args, showNormal, [this] { Release(); });
+        const std::wstring temp = TryJoinPath(ChildDirectory(path), kChildTempFolderName).value_or(L"");
+        const int exitCode = repair::RunAndWait(path, args, showNormal, temp, [this] { Release(); });
         Release();
         return exitCode;
     }

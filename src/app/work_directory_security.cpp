@@ -54,11 +54,46 @@ bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries) {
     return true;
 }
 
-bool IsOwnWorkFolder(const ExistingEntry& entry) {
+bool IsTrustedFolder(const ExistingEntry& entry) {
     return entry.opened && entry.isDirectory && !entry.isReparsePoint && IsTrustedAccount(entry.owner) &&
-           entry.daclProtected && entry.dacl && OnlyTrustedAreGranted(*entry.dacl) && entry.contents &&
-           HoldsOnlyOwnFiles(*entry.contents);
+           entry.daclProtected && entry.dacl && OnlyTrustedAreGranted(*entry.dacl);
 }
+
+bool IsOwnWorkFolder(const ExistingEntry& entry) {
+    return IsTrustedFolder(entry) && entry.contents && HoldsOnlyOwnFiles(*entry.contents);
+}
+
+namespace {
+
+bool HoldsChildTemp(const ExistingEntry& entry) {
+    for (const FolderEntry& inside : *entry.contents) {
+        if (_wcsicmp(inside.name.c_str(), kChildTempFolderName) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring ChildTempPath(const std::wstring& folder) {
+    return folder + L"\\" + kChildTempFolderName;
+}
+
+// Only trusted accounts can write inside a folder that passed, so neither
+// what stands at its temp folder's name nor the folder itself can change
+// between the looks.
+bool IsOwnWithItsTemp(const std::wstring& path, DirectorySecurityShell& shell) {
+    const ExistingEntry entry = shell.Inspect(path);
+    return IsOwnWorkFolder(entry) && (!HoldsChildTemp(entry) || IsTrustedFolder(shell.Inspect(ChildTempPath(path))));
+}
+
+// What the children are given as their temp folder. A failure is not
+// judged here: the children then find no real folder and are not started.
+std::wstring WithChildTemp(const std::wstring& folder, PSECURITY_DESCRIPTOR descriptor, DirectorySecurityShell& shell) {
+    shell.CreateSecured(ChildTempPath(folder), descriptor);
+    return folder;
+}
+
+}  // namespace
 
 std::wstring SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
                                  DirectorySecurityShell& shell) {
@@ -67,7 +102,7 @@ std::wstring SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR 
         // the folder exists with the permissions it would inherit.
         const DWORD created = shell.CreateSecured(path, descriptor);
         if (created == ERROR_SUCCESS) {
-            return path;
+            return WithChildTemp(path, descriptor, shell);
         }
         if (created != ERROR_ALREADY_EXISTS) {
             // Refused, and a user can make it so on purpose (a folder of this
@@ -75,8 +110,8 @@ std::wstring SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR 
             // put a folder of their own at the name: never use it by name.
             break;
         }
-        if (IsOwnWorkFolder(shell.Inspect(path))) {
-            return path;
+        if (IsOwnWithItsTemp(path, shell)) {
+            return WithChildTemp(path, descriptor, shell);
         }
         // Anything else goes aside whole, never emptied or changed: it may be
         // a tree that a user laid out with links. If someone takes the name
@@ -89,7 +124,7 @@ std::wstring SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR 
     for (int attempt = 0; attempt < kWorkDirectoryTries; ++attempt) {
         const std::wstring fresh = path + L"-" + shell.RandomHex();
         if (shell.CreateSecured(fresh, descriptor) == ERROR_SUCCESS) {
-            return fresh;
+            return WithChildTemp(fresh, descriptor, shell);
         }
     }
     return {};

@@ -65,10 +65,17 @@ bool OnlyTrustedAreGranted(const std::vector<AccessEntry>& dacl);
 // would load from its own folder when run as administrator.
 bool HoldsOnlyOwnFiles(const std::vector<FolderEntry>& entries);
 
+// Whether an existing entry is a real folder that only an elevated run can
+// have made and only the trusted can change: owned by a trusted account,
+// with a protected DACL that grants nothing to anyone else, and no link. A
+// standard user cannot make a folder owned by Administrators, and its owner
+// could always rewrite its DACL.
+bool IsTrustedFolder(const ExistingEntry& entry);
+
 // Whether an existing entry can only be a work folder that an elevated run
 // of this program made: the one kind that is used without being replaced.
-// A standard user cannot make a folder owned by Administrators, and cannot
-// open one whose protected DACL grants nothing to any but the trusted.
+// A trusted folder holding only our own files; a children's temp folder
+// inside it is judged on its own (IsTrustedFolder), not by what it holds.
 bool IsOwnWorkFolder(const ExistingEntry& entry);
 
 // The file-system calls behind the work directory; faked in tests, since
@@ -89,7 +96,11 @@ public:
 // Where the downloads go: the fixed folder at path when this run made it or
 // it is one of our own, else a fresh folder of an unpredictable name beside
 // it; empty when no folder could be had, so that the downloads fail. An
-// existing entry is only ever looked at or renamed, never changed.
+// existing entry is only ever looked at or renamed, never changed. The
+// children's temp folder inside is made with the same descriptor (never
+// left to take its owner from the token, which a machine policy can make
+// the player's own account), or is an earlier one that passed the same
+// judgement; when it cannot be had the children are not started.
 std::wstring SecureWorkDirectory(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor,
                                  DirectorySecurityShell& shell);
 

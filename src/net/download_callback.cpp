@@ -69,8 +69,22 @@ HRESULT STDMETHODCALLTYPE DownloadCallback::OnStopBinding(HRESULT, LPCWSTR) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE DownloadCallback::GetBindInfo(DWORD*, BINDINFO*) {
-    return E_NOTIMPL;
+// The URL cache is the player's: their unelevated session can put an entry
+// back for our address between the clearing and the request, and a cached
+// older tool that was properly signed would pass its check. Every answer
+// comes from the server, and none is kept for the next time.
+HRESULT STDMETHODCALLTYPE DownloadCallback::GetBindInfo(DWORD* flags, BINDINFO* info) {
+    if (flags == nullptr || info == nullptr || info->cbSize < sizeof(DWORD)) {
+        return E_INVALIDARG;
+    }
+    *flags = (*flags & ~static_cast<DWORD>(BINDF_OFFLINEOPERATION)) | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE |
+             BINDF_PRAGMA_NO_CACHE;
+    // As urlmon expects it: its own size kept, nothing else asked for, a GET.
+    const ULONG size = info->cbSize;
+    ZeroMemory(info, size);
+    info->cbSize = size;
+    info->dwBindVerb = BINDVERB_GET;
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {

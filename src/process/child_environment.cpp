@@ -60,17 +60,17 @@ void Replace(std::vector<std::wstring>& entries, const std::wstring& name, const
 
 class Win32Environment final : public EnvironmentShell {
 public:
-    std::optional<std::vector<std::wstring>> MachineVariables(const std::vector<Variable>& systemValues) override {
+    bool SetOwnVariables(const std::vector<Variable>& values) override {
+        bool all = true;
+        for (const auto& [name, value] : values) {
+            all = SetEnvironmentVariableW(name.c_str(), value.c_str()) != FALSE && all;
+        }
+        return all;
+    }
+
+    std::optional<std::vector<std::wstring>> MachineVariables() override {
         const auto create = REPAIR_SYSTEM_FUNCTION(kUserenvDll, CreateEnvironmentBlock);
         const auto destroy = REPAIR_SYSTEM_FUNCTION(kUserenvDll, DestroyEnvironmentBlock);
-        // Wine expands the machine's values (ComSpec, TEMP, windir) against
-        // the caller's own SystemRoot and SystemDrive: let them be the
-        // system's. This process reads no variable itself.
-        for (const auto& [name, value] : systemValues) {
-            if (!SameName(name, kPathVariable)) {
-                SetEnvironmentVariableW(name.c_str(), value.c_str());
-            }
-        }
         void* raw = nullptr;
         // No token: the system's variables only, none of any user's.
         if (create == nullptr || destroy == nullptr || create(&raw, nullptr, FALSE) == FALSE || raw == nullptr) {
@@ -119,7 +119,20 @@ std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell, const std:
     if (system.empty() || tempFolder.empty()) {
         return std::nullopt;
     }
-    std::optional<std::vector<std::wstring>> entries = shell.MachineVariables(system);
+    // Wine expands the machine's values (ComSpec, TEMP, windir) against the
+    // caller's own SystemRoot and SystemDrive, which the player's session
+    // may have set: they must be the system's before the block is built, or
+    // there is no block. This process reads no variable itself.
+    std::vector<Variable> expandedAgainst;
+    for (const Variable& value : system) {
+        if (!SameName(value.first, kPathVariable)) {
+            expandedAgainst.push_back(value);
+        }
+    }
+    if (!shell.SetOwnVariables(expandedAgainst)) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::wstring>> entries = shell.MachineVariables();
     if (!entries) {
         return std::nullopt;
     }

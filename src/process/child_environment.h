@@ -30,10 +30,13 @@ using Variable = std::pair<std::wstring, std::wstring>;
 class EnvironmentShell {
 public:
     virtual ~EnvironmentShell() = default;
+    // Sets the given variables in this process's own environment, which is
+    // what the machine's values are expanded against; false when any could
+    // not be set.
+    virtual bool SetOwnVariables(const std::vector<Variable>& values) = 0;
     // What CreateEnvironmentBlock builds without a user token, as NAME=VALUE
-    // entries: the machine's values only, with the given system variables in
-    // place for whatever it expands against them. Nullopt when it fails.
-    virtual std::optional<std::vector<std::wstring>> MachineVariables(const std::vector<Variable>& systemValues) = 0;
+    // entries: the machine's values only. Nullopt when it fails.
+    virtual std::optional<std::vector<std::wstring>> MachineVariables() = 0;
     // From the system's own calls, never from a variable.
     virtual AccountBasics Account() = 0;
     virtual SystemFolders Folders() = 0;
@@ -48,9 +51,11 @@ public:
 // SystemDrive name the system's own Windows folder; PATH holds the system's
 // folders only (a machine PATH often holds folders any user may change);
 // TEMP and TMP name tempFolder, which only administrators can write (every
-// user may prepare names in the machine's temp folder). Nullopt when the
-// machine's variables, the system's folders or the temp folder cannot be
-// had: the child is then not started.
+// user may prepare names in the machine's temp folder). The machine's
+// values are expanded against the system's folder names, set in this
+// process's own environment first. Nullopt when those cannot be set, or
+// the machine's variables, the system's folders or the temp folder cannot
+// be had: the child is then not started.
 std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell, const std::wstring& tempFolder);
 
 EnvironmentShell& Win32EnvironmentShell();

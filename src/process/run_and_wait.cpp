@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "process/child_environment.h"
-#include "process/child_temp_folder.h"
 #include "util/busy_retry.h"
 #include "util/message_pump.h"
 #include "util/quote.h"
@@ -29,6 +28,26 @@ std::wstring ChildDirectory(const std::wstring& path) {
     return path.substr(0, slash == 2 && path[1] == L':' ? slash + 1 : slash);
 }
 
+namespace {
+
+// Looked at through a handle that does not follow a link: a link or a
+// junction could lead anywhere.
+bool IsRealFolder(const std::wstring& path) {
+    if (path.empty()) {
+        return false;
+    }
+    const HANDLE handle =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const ScopedHandle opened(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    return opened && GetFileInformationByHandle(opened.get(), &info) != FALSE &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+}  // namespace
+
 STARTUPINFOW ChildStartupInfo(bool showNormal) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -39,7 +58,7 @@ STARTUPINFOW ChildStartupInfo(bool showNormal) {
     return startup;
 }
 
-int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal,
+int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal, const std::wstring& tempFolder,
                const std::function<void()>& started) {
     const std::wstring commandLine = ChildCommandLine(path, args);
     // CreateProcessW may write into the command line it is given.
@@ -55,8 +74,9 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     // own session put in this process's environment, nor start wherever the
     // program happened to be started from (a downloads folder).
     const std::wstring directory = ChildDirectory(path);
-    std::optional<std::wstring> environment =
-        directory.empty() ? std::nullopt : ChildEnvironment(Win32EnvironmentShell(), ChildTempFolder(directory));
+    std::optional<std::wstring> environment = directory.empty() || !IsRealFolder(tempFolder)
+                                                  ? std::nullopt
+                                                  : ChildEnvironment(Win32EnvironmentShell(), tempFolder);
     if (!environment) {
         if (started) {
             started();

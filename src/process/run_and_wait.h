@@ -17,13 +17,16 @@ std::wstring ChildDirectory(const std::wstring& path);
 // Start-up information asking for the normal show state, or for nothing.
 STARTUPINFOW ChildStartupInfo(bool showNormal);
 
-// Runs one executable to its end, in its own folder and with the machine's
-// environment only and a temp folder of its own beside it (never started
-// when either cannot be had), keeping the thread's windows answering and
-// trying again for a while when the file is busy. The child's exit code as signed 32 bits,
-// or -1 when it could not be started (a child exiting 0xFFFFFFFF looks the same).
-// started, when given, is called as soon as CreateProcessW has returned.
-int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal,
+// Runs one executable to its end, in its own folder, with the machine's
+// environment only and tempFolder as its TEMP and TMP, keeping the thread's
+// windows answering and trying again for a while when the file is busy.
+// tempFolder is the caller's to make and to vouch for (only the caller
+// knows who else can write there); it must be a real folder, not a link,
+// or the child is not started. The child's exit code as signed 32 bits, or
+// -1 when it could not be started (a child exiting 0xFFFFFFFF looks the
+// same). started, when given, is called as soon as CreateProcessW has
+// returned.
+int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNormal, const std::wstring& tempFolder,
                const std::function<void()>& started = nullptr);
 
 }  // namespace repair

@@ -34,6 +34,10 @@ int DialogFontHeight(int dpi) {
     return -MulDiv(kDialogFontPoints, dpi > 0 ? dpi : kBaseDpi, 72);
 }
 
+bool StockFontServes(long stockHeight, int dpi) {
+    return stockHeight == DialogFontHeight(dpi);
+}
+
 POINT CentredOrigin(const RECT& window, int screenWidth, int screenHeight) {
     const int x = (screenWidth - (window.right - window.left)) / 2;
     const int y = (screenHeight - (window.bottom - window.top)) / 2;

@@ -38,6 +38,12 @@ ProgressLayout LayoutForDpi(int dpi);
 // height, which Windows does not reliably make for the system's DPI.
 int DialogFontHeight(int dpi);
 
+// Whether the stock font, of the given LOGFONT height, is already the
+// dialog font for a window at dpi. It is made for the system's DPI, which
+// a window on another monitor does not share (a 100 % monitor beside a
+// 150 % main one).
+bool StockFontServes(long stockHeight, int dpi);
+
 // Top-left corner that centres a window rectangle on a screen of the given
 // size; truncates toward zero, so a window wider than the screen may sit at
 // a negative x.

@@ -28,7 +28,7 @@ constexpr LPARAM kMarqueeIntervalMs = 30;
 
 using ScopedFont = Scoped<HFONT, GdiObjectTraits<HFONT>>;
 
-// The dialog font made for a DPI other than the stock font's; the stock
+// The dialog font made for a DPI the stock font does not serve; the stock
 // font itself is never deleted.
 ScopedFont gScaledFont;
 
@@ -38,12 +38,12 @@ HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, con
                            nullptr);
 }
 
-// DEFAULT_GUI_FONT's face at 8 points for the window's DPI; none at 96 DPI,
-// where the stock font itself serves.
+// DEFAULT_GUI_FONT's face at 8 points for the window's DPI; none where the
+// stock font already has that height, and it then serves itself.
 ScopedFont MakeDialogFont(int dpi) {
     const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
     LOGFONTW font = {};
-    if (dpi == kBaseDpi || GetObjectW(stock, sizeof(font), &font) == 0) {
+    if (GetObjectW(stock, sizeof(font), &font) == 0 || StockFontServes(font.lfHeight, dpi)) {
         return ScopedFont();
     }
     font.lfHeight = DialogFontHeight(dpi);
@@ -95,6 +95,16 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             gWindow = nullptr;
             return 0;
+        case WM_CTLCOLORSTATIC:
+            // The two lines draw on the window's own background, not in bands
+            // of the dialog colour; the bar keeps its own look.
+            if (reinterpret_cast<HWND>(lParam) == gStatus || reinterpret_cast<HWND>(lParam) == gDetail) {
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+                SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_DPICHANGED: {
             // Moved to a monitor of another scale: Windows suggests the
             // rectangle that keeps the window's place at the new size.

@@ -15,9 +15,11 @@ public:
     bool runtimePresent = true;
     bool installSucceeds = true;
     bool runInProgress = false;
+    bool systemAssemblies = true;
     ExitCode toolResult = kExitCompleted;
     Calls calls;
 
+    bool AssembliesComeFromTheSystem() override { return systemAssemblies; }
     bool IsAdministrator() override {
         calls.push_back(L"admin?");
         return administrator;
@@ -80,6 +82,16 @@ TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {
     stages.installSucceeds = false;
     EXPECT_EQ(RunBootstrap(stages), kExitRuntimeFailed);
     EXPECT_EQ(stages.calls.back(), L"install W");
+}
+
+TEST(Bootstrap, AnAssemblyFromTheProgramsFolderEndsWith2BeforeAnythingElse) {
+    for (const bool administrator : {true, false}) {
+        FakeStages stages;
+        stages.administrator = administrator;
+        stages.systemAssemblies = false;
+        EXPECT_EQ(RunBootstrap(stages), kExitToolFailed);
+        EXPECT_EQ(stages.calls, Calls{}) << "no prompt, no window, no folder, no download";
+    }
 }
 
 TEST(Bootstrap, AStartWhileAnotherRunIsOnOnlyShowsThatRunAndEndsWith0) {

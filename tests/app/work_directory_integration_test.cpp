@@ -126,11 +126,12 @@ TEST(CreateWorkDirectory, TheUnpredictableFallbackIsAFolderWhoseDownloadsRun) {
     ASSERT_EQ(fallback.rfind(path + L"-", 0), 0u);
     EXPECT_EQ(fallback.size(), path.size() + 17) << "16 random hex digits";
     EXPECT_TRUE(IsDirectoryAt(fallback));
+    EXPECT_TRUE(IsDirectoryAt(fallback + L"\\temp")) << "the children's temp folder made with it";
 
     const std::wstring program = fallback + L"\\program.exe";
     WriteTextFile(program + L".cfg", "exit=5\n");
     ASSERT_TRUE(DownloadFile(L"http://127.0.0.1:47802/program.exe", program, L"S", L"D"));
-    EXPECT_EQ(RunAndWait(program, L"", false), 5);
+    EXPECT_EQ(RunAndWait(program, L"", false, fallback + L"\\temp"), 5);
 }
 
 }  // namespace

@@ -155,8 +155,15 @@ public:
         if (refuseMove || slots.count(path) == 0 || slots.count(newPath) != 0) {
             return false;
         }
-        slots[newPath] = slots[path];
-        slots.erase(path);
+        // What lies inside goes along.
+        for (auto it = slots.begin(); it != slots.end();) {
+            if (it->first == path || it->first.rfind(path + L"\\", 0) == 0) {
+                slots[newPath + it->first.substr(path.size())] = it->second;
+                it = slots.erase(it);
+            } else {
+                ++it;
+            }
+        }
         if (!newcomers.empty()) {
             slots[path] = {newcomers.front(), L"newcomer"};
             newcomers.erase(newcomers.begin());
@@ -193,6 +200,14 @@ std::function<void(FakeFolder&)> FoundWith(const std::function<void(ExistingEntr
     return [change](FakeFolder& folder) { Found(folder, With(change)); };
 }
 
+// An earlier children's temp folder inside the found folder, as changed.
+std::function<void(FakeFolder&)> FoundWithTemp(const std::function<void(ExistingEntry&)>& change) {
+    return [change](FakeFolder& folder) {
+        Found(folder, With([](ExistingEntry& e) { e.contents->push_back({L"temp", false, true}); }));
+        folder.slots[kPath + L"\\temp"] = {With(change), L"found temp"};
+    };
+}
+
 std::function<void(ExistingEntry&)> Granting(const SidBytes& who, ACCESS_MASK mask) {
     return [who, mask](ExistingEntry& e) { e.dacl->push_back({true, who, mask}); };
 }
@@ -227,10 +242,13 @@ TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasT
         {"a link", FoundWith([](ExistingEntry& e) { e.isReparsePoint = true; }), kPath, false, aside},
         {"a file", FoundWith([](ExistingEntry& e) { e.isDirectory = false; }), kPath, false, aside},
         {"not openable", FoundWith([](ExistingEntry& e) { e = ExistingEntry{}; }), kPath, false, aside},
-        {"the children's temp folder inside", FoundWith([](ExistingEntry& e) {
-             e.contents->push_back({L"temp", false, true});
-         }),
-         kPath, true, kPath},
+        {"the children's temp folder inside", FoundWithTemp([](ExistingEntry&) {}), kPath, true, kPath},
+        {"a temp folder inside owned by another user", FoundWithTemp([](ExistingEntry& e) { e.owner = kOtherUser; }),
+         kPath, false, aside},
+        {"a temp folder inside that users may write", FoundWithTemp(Granting(users, FILE_ADD_FILE)), kPath, false,
+         aside},
+        {"a temp folder inside that is a junction", FoundWithTemp([](ExistingEntry& e) { e.isReparsePoint = true; }),
+         kPath, false, aside},
         {"a link named as the temp folder inside", FoundWith([](ExistingEntry& e) {
              e.contents->push_back({L"temp", false, false});
          }),
@@ -293,6 +311,8 @@ TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasT
         }
         if (!path.empty()) {
             EXPECT_EQ(folder.TagAt(path) == L"made", !c.adopted) << "a folder made now, or one of our own";
+            const std::wstring temp = folder.TagAt(path + L"\\temp");
+            EXPECT_TRUE(temp == L"made" || (c.adopted && temp == L"found temp")) << "the children's temp folder";
         }
     }
 }

@@ -1,4 +1,4 @@
-# cmake -DBASE=... -P check_setting.cmake (or -DSTALL=..., -DSHA512=...): fails exactly when
+# cmake -DBASE=... -P check_setting.cmake (or -DSTALL=..., -DSHA512=..., -DPINS=x64,x86): fails exactly when
 # the configure step would refuse that value.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/RepairBuild.cmake)
 if(DEFINED BASE)
@@ -9,4 +9,9 @@ if(DEFINED STALL)
 endif()
 if(DEFINED SHA512)
     repair_check_sha512(REPAIR_RUNTIME_SHA512_X64 "${SHA512}")
+endif()
+if(DEFINED PINS)
+    string(REGEX REPLACE ",.*" "" x64 "${PINS}")
+    string(REGEX REPLACE "^[^,]*," "" x86 "${PINS}")
+    repair_check_runtime_pins("${x64}" "${x86}")
 endif()

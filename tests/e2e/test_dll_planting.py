@@ -76,5 +76,10 @@ class DllPlantingTest(ScenarioTest):
                 self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
                 self.assertIsNone(read_record(record))
 
+    def test_a_private_common_controls_assembly_beside_the_program_ends_the_run_before_it_loads(self):
+        self.check_private_assembly_refused(os.environ["REPAIR_BOOTSTRAPPER"],
+                                            os.path.join(wine.BIN_DIR, "manifest_probe.exe"), TOOL_X86, PORT)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -193,7 +193,7 @@ class FieldHazardsTest(ToolScenarioTest):
         self.assertLess(shown_at - stalled_at, 15, "given up after about 3 s of silence")
         self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X86)),
                          "no partial file under the name that is run")
-        self.assertEqual(os.listdir(self.scenario.work_dir), [], "the partial file went too")
+        self.assertEqual(os.listdir(self.scenario.work_dir), ["temp"], "the partial file went too")
         self.assertEqual(outcome.responsiveness.hung, 0, outcome.log)
         self.assertEqual(outcome.responsiveness.unanswered, 0, outcome.log)
         print(f"stall to message {shown_at - stalled_at:.2f} s (includes the 64 KiB), "
@@ -225,6 +225,22 @@ class FieldHazardsTest(ToolScenarioTest):
         self.assertEqual(outcome.boxes, [])
         self.assertIsNotNone(read_record(record), "the new file ran")
         self.assertLess(outcome.seconds, 20)
+
+    def test_an_entry_the_player_put_in_the_url_cache_is_not_what_runs(self):
+        # Planted just before the run, for the tool's address, holding a file
+        # that is no program and would not expire for a year.
+        cached = os.path.join(self.scenario.records, "cached.exe")
+        with open(cached, "wb") as f:
+            f.write(b"a cached copy, not the tool")
+        url = os.environ["REPAIR_DOWNLOAD_BASE"] + TOOL_PATH
+        status, output = wine.run([os.path.join(wine.BIN_DIR, "plant_cache.exe"), url, wine.to_windows(cached)])
+        self.assertEqual(status, 0, output)
+        server = self.serve_tool()
+        record = self.scenario.expect_standin(TOOL_X86, 0)
+        outcome = self.run_with_client("D:\\x")
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertEqual(server.requests, [TOOL_PATH], "asked of the server")
+        self.assertIsNotNone(read_record(record), "the served tool ran")
 
     def test_a_second_start_during_a_run_only_points_at_it(self):
         server = self.serve_tool(Payload(standin_bytes() + bytes(3 * 1024 * 1024), "slow", seconds=6))

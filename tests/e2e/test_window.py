@@ -64,6 +64,22 @@ def shoot_when_downloading(run, path):
         wine.screenshot(path)
 
 
+def assert_lines_on_the_window_background(test, shot, outcome):
+    """In a screenshot of the window mid-download, each text line's own
+    rectangle shows the window's background wherever there is no text: the
+    empty right end of the line is that colour throughout, and it is the
+    colour most of the rectangle has."""
+    test.assertTrue(os.path.exists(shot) and outcome.controls and outcome.client, outcome.log)
+    left, top = outcome.client
+    background = wine.crop_pixels(shot, (left + 2, top + 2, 1, 1))
+    for x, y, width, height in (outcome.controls[-1][0], outcome.controls[-1][2]):
+        line = wine.crop_pixels(shot, (left + x, top + y, width, height))
+        pixels = [line[i:i + 3] for i in range(0, len(line), 3)]
+        test.assertEqual(max(set(pixels), key=pixels.count), background, f"line at {y}: {shot}")
+        end = wine.crop_pixels(shot, (left + x + width * 3 // 4, top + y, width // 4, height))
+        test.assertEqual(end, background * (len(end) // 3), f"the empty end of the line at {y}: {shot}")
+
+
 class WindowTest(ScenarioTest):
     def setUp(self):
         super().setUp()
@@ -80,12 +96,16 @@ class WindowTest(ScenarioTest):
                 # download under way (an emulated 32-bit start takes a while).
                 shooter = threading.Thread(target=shoot_when_downloading, args=(run, screenshot))
                 shooter.start()
-                self.addCleanup(shooter.join)
+                outcome = run.wait()
+                shooter.join()
+                return outcome
             return run.wait()
 
     def test_a_known_size_shows_percentages_and_the_window_is_centred(self):
-        outcome = self.run_serving("slow")
+        shot = os.path.join(self.scenario.records, "window-96dpi.png")
+        outcome = self.run_serving("slow", screenshot=shot)
         self.assertEqual(outcome.exit_code, 0, outcome.log)
+        assert_lines_on_the_window_background(self, shot, outcome)
         shown = [w for w in outcome.windows if w.caption == CAPTION]
         self.assertTrue(shown, outcome.log)
         for state in shown:
@@ -126,6 +146,7 @@ class WindowTest(ScenarioTest):
                 scaled = [tuple((n * dpi + 48) // 96 for n in box)
                           for box in ((22, 22, 400, 24), (22, 58, 400, 22), (22, 92, 400, 24))]
                 self.assertIn(scaled, outcome.controls, "status line, bar and detail line, each scaled")
+                assert_lines_on_the_window_background(self, shot, outcome)
 
     def test_without_a_size_the_detail_line_has_no_percentage(self):
         outcome = self.run_serving("bursts-chunked")

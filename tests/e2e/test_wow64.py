@@ -195,6 +195,10 @@ class Wow64Test(ScenarioTest):
         # no 64-bit driver.)
         self.assertTrue(any(w.marquee for w in outcome.windows), outcome.log)
 
+    def test_a_private_common_controls_assembly_beside_the_program_ends_the_run_before_it_loads(self):
+        self.check_private_assembly_refused(os.path.join(X86_BUILD, "修复工具.exe"),
+                                            os.path.join(X86_BIN, "manifest_probe.exe"), TOOL_X64, PORT, TIMEOUT)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

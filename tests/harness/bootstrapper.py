@@ -11,7 +11,7 @@ import unittest
 
 from harness import wine
 from harness.certificates import make_code_signing, sign
-from harness.http_server import DownloadServer
+from harness.http_server import DownloadServer, Payload
 
 CAPTION = "赤砂回廊文件修复"
 WINDOW_CLASS = "VandrelRepairBootstrapperWindow"
@@ -62,17 +62,20 @@ class Outcome:
     responsiveness: Responsiveness | None = None
     seconds: float = 0.0
     controls: list = dataclasses.field(default_factory=list)  # each: [(x, y, width, height)] top to bottom
+    client: tuple | None = None  # the client area's screen origin when the controls were last recorded
     modules: list = dataclasses.field(default_factory=list)  # the comctl32 files the program had loaded
 
 
 def parse(log):
     exit_code, boxes, windows, timed_out, responsiveness, controls, modules = None, [], [], False, None, [], []
+    client = None
     for line in log.splitlines():
         fields = line.split("\t")
         if fields[0] == "module":
             modules.append(fields[1])
         elif fields[0] == "controls":
-            controls.append([tuple(int(n) for n in f.split(",")) for f in fields[1:]])
+            client = tuple(int(n) for n in fields[1].split(","))
+            controls.append([tuple(int(n) for n in f.split(",")) for f in fields[2:]])
         elif fields[0] == "responsive":
             responsiveness = Responsiveness(*(int(f) for f in fields[1:5]))
         elif fields[0] == "exit":
@@ -85,7 +88,8 @@ def parse(log):
                                        fields[9], "\t".join(fields[10:])))
         elif fields[0] == "timeout":
             timed_out = True
-    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness, controls=controls, modules=modules)
+    return Outcome(exit_code, boxes, windows, timed_out, log, responsiveness, controls=controls, modules=modules,
+                   client=client)
 
 
 def quote(value):
@@ -208,6 +212,20 @@ class Scenario:
             f.write('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">'
                     '<assemblyIdentity type="win32" name="Planted.Program" version="1.0.0.0"/>' + files + "</assembly>")
 
+    def plant_private_assembly(self, folder, source_dir=None):
+        """Puts a private Common Controls 6 assembly beside the programs of a
+        folder: its manifest, under the name the loader looks for, and the
+        planted DLL as its comctl32.dll. A program whose manifest depends on
+        that assembly takes it when the system's store has no copy (see
+        hidden_store_common_controls)."""
+        with open(os.path.join(self.root, folder, "Microsoft.Windows.Common-Controls.manifest"), "w",
+                  encoding="utf-8") as f:
+            f.write('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">'
+                    '<assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0" '
+                    'processorArchitecture="x86" publicKeyToken="6595b64144ccf1df" language="*"/>'
+                    '<file name="comctl32.dll"/></assembly>')
+        self.plant(folder, ("comctl32.dll",), source_dir)
+
     def loaded_markers(self, folder):
         """The planted DLLs that were loaded: each leaves NAME.loaded beside it."""
         return sorted(n for n in os.listdir(os.path.join(self.root, folder)) if n.endswith(".loaded"))
@@ -225,6 +243,24 @@ class Scenario:
             time.sleep(0.05)
         self.holders = getattr(self, "holders", []) + [process]
         return process
+
+
+@contextlib.contextmanager
+def hidden_store_common_controls():
+    """Hides the prefix's own x86 Common Controls 6 manifest, as a Windows
+    whose store lacks the version asked for (or a .config that redirects to
+    one it lacks, which Wine does not read): the loader then looks beside
+    the program. Put back afterwards."""
+    manifests = wine.drive_c("windows", "winsxs", "manifests")
+    hidden = [os.path.join(manifests, n) for n in os.listdir(manifests)
+              if n.startswith("x86_microsoft.windows.common-controls_") and n.endswith(".manifest")]
+    for path in hidden:
+        os.rename(path, path + ".hidden")
+    try:
+        yield
+    finally:
+        for path in hidden:
+            os.rename(path + ".hidden", path)
 
 
 class DriverRun:
@@ -432,3 +468,43 @@ class ScenarioTest(unittest.TestCase):
         server.__enter__()
         self.addCleanup(server.stop)
         return server
+
+    def check_private_assembly_refused(self, program_source, probe_source, tool, port, timeout=60):
+        """A private Common Controls assembly planted in the program's folder
+        ends the run with 2 before any window, request or child. The probe,
+        hardened alike, shows first what the real query reports for a normal
+        start, and then that the planted assembly does load into it."""
+        folder = "private-assembly"
+        program = self.scenario.install_program(folder, source=program_source)
+        probe = self.scenario.install_program(folder, "manifest_probe.exe", source=probe_source)
+        report = os.path.join(self.scenario.records, "context.txt")
+        env = {"WINEDLLOVERRIDES": "comctl32=n,b;mscoree,mshtml="}
+
+        def probe_run():
+            outcome = self.scenario.run(quote(probe) + " " + quote(wine.to_windows(report)), timeout=timeout,
+                                        linux_env=env)
+            with open(report, encoding="utf-8") as f:
+                lines = [line.split("\t") for line in f.read().splitlines()]
+            return outcome, [line[1] for line in lines if line[0] == "assembly"], ["verdict", "1"] in lines
+
+        normal, assemblies, verdict = probe_run()
+        self.assertEqual(normal.exit_code, 0, normal.log)
+        self.assertTrue(verdict, assemblies)
+        self.assertIn("\\winsxs\\", assemblies[1].lower(), "the store's manifest")
+
+        self.scenario.plant_private_assembly(folder, os.path.dirname(probe_source))  # a DLL of the probe's bits
+        record = self.scenario.expect_standin(tool, 0)
+        server = self.serve(port, {"/" + tool: Payload(standin_bytes())})
+        with hidden_store_common_controls():
+            control, assemblies, verdict = probe_run()
+            self.assertEqual(self.scenario.loaded_markers(folder), ["comctl32.dll.loaded"], control.log)
+            self.assertEqual(control.exit_code, 0x7A, "the control loads the planted DLL")
+            self.assertFalse(verdict, assemblies)
+            os.remove(os.path.join(self.scenario.root, folder, "comctl32.dll.loaded"))
+
+            outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", timeout=timeout, linux_env=env)
+        self.assertEqual(self.scenario.loaded_markers(folder), [], outcome.log)
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual((outcome.boxes, outcome.windows), ([], []), "no message box, no window")
+        self.assertEqual(server.requests, [], "nothing downloaded")
+        self.assertIsNone(read_record(record), "nothing started")

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace repair {
@@ -87,6 +88,21 @@ TEST_F(DownloadCallbackTest, AnswersForItsTwoInterfacesOnly) {
     EXPECT_EQ(callback.QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 }
 
+TEST_F(DownloadCallbackTest, AsksForTheServersNewestAnswerNeverTheCacheAndKeepsNone) {
+    DWORD flags = BINDF_ASYNCHRONOUS | BINDF_OFFLINEOPERATION;  // as if offline use were asked for
+    BINDINFO info;
+    std::memset(&info, 0xAB, sizeof(info));
+    info.cbSize = sizeof(info);
+    ASSERT_EQ(callback.GetBindInfo(&flags, &info), S_OK);
+    EXPECT_EQ(flags, static_cast<DWORD>(BINDF_ASYNCHRONOUS | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE |
+                                        BINDF_PRAGMA_NO_CACHE))
+        << "what urlmon asked for is kept, except working from the cache";
+    EXPECT_EQ(info.cbSize, sizeof(info));
+    EXPECT_EQ(info.dwBindVerb, static_cast<DWORD>(BINDVERB_GET));
+    EXPECT_EQ(info.szExtraInfo, nullptr);
+    EXPECT_EQ(info.stgmedData.tymed, 0u) << "no data of its own to send";
+}
+
 TEST_F(DownloadCallbackTest, ReferenceCountingIsNominalAndNotificationsAreHarmless) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(callback.AddRef(), 2u);
@@ -96,7 +112,7 @@ TEST_F(DownloadCallbackTest, ReferenceCountingIsNominalAndNotificationsAreHarmle
     LONG priority = 77;
     EXPECT_EQ(callback.GetPriority(&priority), E_NOTIMPL);
     EXPECT_EQ(priority, 77);
-    EXPECT_EQ(callback.GetBindInfo(nullptr, nullptr), E_NOTIMPL);
+    EXPECT_EQ(callback.GetBindInfo(nullptr, nullptr), E_INVALIDARG);
     EXPECT_EQ(callback.OnStartBinding(0, nullptr), S_OK);
     EXPECT_EQ(callback.OnStopBinding(E_FAIL, nullptr), S_OK);
     EXPECT_TRUE(sink.updates.empty());

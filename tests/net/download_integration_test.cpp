@@ -147,10 +147,12 @@ TEST_F(DownloadFileTest, AnEarlierCopyHeldOpenIsReplacedOnceFreeAndNeverWhileHel
 TEST_F(DownloadFileTest, AProgramIsFetchedStartedAndReplacedAHundredTimesInARow) {
     const std::wstring program = scratch / L"program.exe";
     WriteTextFile(program + L".cfg", "exit=7\n");
+    const std::wstring temp = scratch / L"temp";
+    CreateDirectoryW(temp.c_str(), nullptr);
     const unsigned retriesBefore = BusyRetriesSoFar();
     for (int round = 0; round < 100; ++round) {
         ASSERT_TRUE(Fetch(std::wstring(kServer) + L"/program.exe", program)) << "round " << round;
-        ASSERT_EQ(RunAndWait(program, L"", false), 7) << "round " << round;
+        ASSERT_EQ(RunAndWait(program, L"", false, temp), 7) << "round " << round;
     }
     std::printf("busy-file retries in 100 rounds: %u\n", BusyRetriesSoFar() - retriesBefore);
 }

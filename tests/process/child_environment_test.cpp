@@ -11,8 +11,13 @@ public:
     AccountBasics account;
     SystemFolders folders{L"C:\\Windows", L"C:\\Windows\\system32"};
     std::vector<Variable> expandedAgainst;
-    std::optional<std::vector<std::wstring>> MachineVariables(const std::vector<Variable>& systemValues) override {
-        expandedAgainst = systemValues;
+    bool settable = true;
+    bool SetOwnVariables(const std::vector<Variable>& values) override {
+        expandedAgainst = values;
+        return settable;
+    }
+    std::optional<std::vector<std::wstring>> MachineVariables() override {
+        EXPECT_TRUE(settable) << "never built against what the caller's environment holds";
         return machine;
     }
     AccountBasics Account() override { return account; }
@@ -54,7 +59,13 @@ TEST(ChildEnvironment, TheMachineValuesTheAccountsBasicsAndTheSystemsOwnFoldersS
             L"SystemDrive=C:", L"SystemRoot=C:\\Windows", std::wstring(L"TEMP=") + kTemp, std::wstring(L"TMP=") + kTemp,
             L"USERNAME=player", L"USERPROFILE=C:\\Users\\player", L"windir=C:\\Windows"}))
         << "the machine's profile gives way, a folder the system could not name is left out";
-    EXPECT_EQ(shell.expandedAgainst.at(0), (Variable{L"SystemRoot", L"C:\\Windows"})) << "built against the system's";
+    EXPECT_EQ(
+        shell.expandedAgainst,
+        (std::vector<Variable>{{L"SystemRoot", L"C:\\Windows"}, {L"windir", L"C:\\Windows"}, {L"SystemDrive", L"C:"}}))
+        << "built against the system's";
+    shell.settable = false;
+    EXPECT_FALSE(ChildEnvironment(shell, kTemp)) << "the system's names could not be set";
+    shell.settable = true;
 
     // No child where any of what it must get is missing.
     EXPECT_FALSE(ChildEnvironment(shell, L"")) << "no temp folder";

@@ -20,8 +20,13 @@ protected:
     ScratchDirectory scratch{L"run and wait 测试"};
     std::wstring child = scratch / L"stand in 子进程.exe";
     std::wstring record = scratch / L"record.txt";
+    // As the work folder's preparation leaves it beside the downloads.
+    std::wstring temp = scratch / L"temp";
 
-    void SetUp() override { ASSERT_TRUE(CopyFileW(HelperPath(L"standin.exe").c_str(), child.c_str(), FALSE)); }
+    void SetUp() override {
+        ASSERT_TRUE(CopyFileW(HelperPath(L"standin.exe").c_str(), child.c_str(), FALSE));
+        ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    }
     void ExitWith(const std::string& code) {
         WriteTextFile(child + L".cfg", "exit=" + code + "\nrecord=" + ToUtf8(record) + "\n");
     }
@@ -40,7 +45,7 @@ TEST_F(RunAndWaitTest, ReturnsTheChildsExitCodeAsSigned32Bits) {
         {"0", 0}, {"3010", 3010}, {"1603", 1603}, {"0xFFFFFFFF", -1}, {"0xC0000005", static_cast<int>(0xC0000005u)}};
     for (const auto& [code, expected] : cases) {
         ExitWith(code);
-        const int result = RunAndWait(child, L"", false);
+        const int result = RunAndWait(child, L"", false, temp);
         EXPECT_EQ(result, expected) << code;
         if (expected < 0) {
             EXPECT_LT(result, 0);
@@ -50,7 +55,7 @@ TEST_F(RunAndWaitTest, ReturnsTheChildsExitCodeAsSigned32Bits) {
 
 TEST_F(RunAndWaitTest, TheChildGetsTheQuotedPathAndTheArgumentsUnchanged) {
     ExitWith("0");
-    ASSERT_EQ(RunAndWait(child, L"--client-dir \"D:\\赤砂 回廊\\\\\"", false), 0);
+    ASSERT_EQ(RunAndWait(child, L"--client-dir \"D:\\赤砂 回廊\\\\\"", false, temp), 0);
     const std::string seen = Recorded();
     EXPECT_NE(seen.find("argc\t3\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("arg\t--client-dir\n"), std::string::npos) << seen;
@@ -58,16 +63,19 @@ TEST_F(RunAndWaitTest, TheChildGetsTheQuotedPathAndTheArgumentsUnchanged) {
     EXPECT_NE(seen.find("flags\t0\n"), std::string::npos) << "no show request";
 }
 
-TEST_F(RunAndWaitTest, WithoutARealTempFolderBesideItTheChildDoesNotStart) {
+TEST_F(RunAndWaitTest, WithoutARealTempFolderTheChildDoesNotStart) {
     ExitWith("0");
-    WriteTextFile(scratch / L"temp", "not a folder");
-    EXPECT_EQ(RunAndWait(child, L"", false), -1);
+    const std::wstring file = scratch / L"not a folder";
+    WriteTextFile(file, "not a folder");
+    for (const std::wstring& given : {file, scratch / L"missing", std::wstring()}) {
+        EXPECT_EQ(RunAndWait(child, L"", false, given), -1) << given;
+    }
     EXPECT_EQ(Recorded(), "") << "never started";
 }
 
 TEST_F(RunAndWaitTest, EmptyArgumentsLeaveOnlyTheQuotedPathAndShowNormalIsPassed) {
     ExitWith("0");
-    ASSERT_EQ(RunAndWait(child, L"", true), 0);
+    ASSERT_EQ(RunAndWait(child, L"", true, temp), 0);
     const std::string seen = Recorded();
     EXPECT_NE(seen.find("commandline\t\"" + ToUtf8(child) + "\"\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("argc\t1\n"), std::string::npos);
@@ -94,12 +102,12 @@ TEST(FileDigest, TheSha512OfWhatTheHandleHoldsFromItsFirstByte) {
 
 TEST_F(RunAndWaitTest, APathThatIsNoProgramGivesMinusOneAtOnce) {
     const unsigned retriesBefore = BusyRetriesSoFar();
-    EXPECT_EQ(RunAndWait(scratch / L"missing.exe", L"", false), -1);
+    EXPECT_EQ(RunAndWait(scratch / L"missing.exe", L"", false, temp), -1);
     const std::wstring junk = scratch / L"junk.exe";
     WriteTextFile(junk, "this is not a program");
-    EXPECT_EQ(RunAndWait(junk, L"/install", true), -1);
+    EXPECT_EQ(RunAndWait(junk, L"/install", true, temp), -1);
     EXPECT_EQ(BusyRetriesSoFar(), retriesBefore) << "neither is worth waiting for";
-    EXPECT_EQ(RunAndWait(scratch.path(), L"", false), -1) << "a directory";
+    EXPECT_EQ(RunAndWait(scratch.path(), L"", false, temp), -1) << "a directory";
 }
 
 TEST_F(RunAndWaitTest, AProgramHeldOpenWithoutSharingStartsOnceItIsLetGo) {
@@ -109,7 +117,7 @@ TEST_F(RunAndWaitTest, AProgramHeldOpenWithoutSharingStartsOnceItIsLetGo) {
     // Let go from another thread while RunAndWait is trying.
     const HANDLE releaser = CloseLater(held, 500);
     const unsigned retriesBefore = BusyRetriesSoFar();
-    EXPECT_EQ(RunAndWait(child, L"", false), 7);
+    EXPECT_EQ(RunAndWait(child, L"", false, temp), 7);
     EXPECT_GT(BusyRetriesSoFar(), retriesBefore);
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);

@@ -214,7 +214,10 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
             watch.lastWindowLine = line;
         }
         std::sort(places.begin(), places.end());
-        std::wstring controls = L"controls";
+        // Where the client area begins on the screen, for reading pixels.
+        POINT client = {};
+        ClientToScreen(window, &client);
+        std::wstring controls = L"controls\t" + std::to_wstring(client.x) + L"," + std::to_wstring(client.y);
         for (const auto& place : places) {
             controls += L"\t" + place.second;
         }

@@ -51,6 +51,21 @@ TEST(ProgressLayout, TheFontIsEightPointsAtTheWindowsDpi) {
     for (const auto& [dpi, height] : rows) {
         EXPECT_EQ(DialogFontHeight(dpi), height) << dpi;
     }
+    // The stock font is made for the system's DPI: it serves only a window
+    // at that DPI.
+    const struct {
+        const char* what;
+        long stockHeight;
+        int windowDpi;
+        bool serves;
+    } stock[] = {{"window and system at 96", -11, 96, true},
+                 {"window at 96, system at 144", -16, 96, false},
+                 {"window at 144, system at 96", -11, 144, false},
+                 {"window and system at 144", -16, 144, true},
+                 {"a stock font of another height", -12, 96, false}};
+    for (const auto& row : stock) {
+        EXPECT_EQ(StockFontServes(row.stockHeight, row.windowDpi), row.serves) << row.what;
+    }
 }
 
 TEST(ProgressLayout, ClampsThePercentageForTheBar) {

@@ -1,0 +1,61 @@
+#include "app/activation_context.h"
+
+#include <gtest/gtest.h>
+
+namespace repair {
+namespace {
+
+const std::wstring kGame = L"D:\\Games\\Vandrel\\";
+const std::wstring kOwn = L"D:\\Games\\Vandrel\\修复工具.exe";
+const std::wstring kStore =
+    L"C:\\windows\\winsxs\\manifests\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0.2600.2982_none_"
+    L"deadbeef.manifest";
+
+ActivationContextReport Reporting(const AssemblyOrigin& second) {
+    return {kGame, L"", {{kOwn, L""}, second}};
+}
+
+TEST(AssembliesComeFromTheSystem, OnlyWhenNoneButTheProgramsOwnWasReadFromItsFolder) {
+    const struct {
+        const char* what;
+        std::optional<ActivationContextReport> report;
+        bool goesOn;
+    } cases[] = {
+        {"the store's manifest", Reporting({kStore, L""}), true},
+        {"a store policy too", Reporting({kStore, L"C:\\Windows\\WinSxS\\Manifests\\x86_policy.6.0.cc.manifest"}),
+         true},
+        {"a path in another form (a real Windows' store)", Reporting({L"\\\\?\\C:\\Windows\\WinSxS\\cc.manifest", L""}),
+         true},
+        {"no path at all", Reporting({L"", L""}), true},
+        {"a folder that only begins like the program's", Reporting({L"D:\\Games\\Vandrel2\\cc.manifest", L""}), true},
+        {"the program's own manifest alone", ActivationContextReport{kGame, L"", {{kOwn, L""}}}, true},
+        {"a private assembly beside the program",
+         Reporting({L"D:\\Games\\Vandrel\\Microsoft.Windows.Common-Controls.manifest", L""}), false},
+        {"a private folder below it (probing privatePath)",
+         Reporting({L"D:\\Games\\Vandrel\\libs\\cc\\Microsoft.Windows.Common-Controls.manifest", L""}), false},
+        {"another letter case", Reporting({L"d:\\GAMES\\vandrel\\cc.MANIFEST", L""}), false},
+        {"forward slashes and a long-path prefix", Reporting({L"\\\\?\\D:/Games/Vandrel/cc.manifest", L""}), false},
+        {"a policy beside the program", Reporting({kStore, L"D:\\Games\\Vandrel\\policy.manifest"}), false},
+        {"a configuration file beside the program",
+         ActivationContextReport{kGame, kOwn + L".config", {{kOwn, L""}, {kStore, L""}}}, false},
+        {"the query failed", std::nullopt, false},
+        {"no assemblies reported", ActivationContextReport{kGame, L"", {}}, false},
+        {"no program folder reported", ActivationContextReport{L"", L"", {{kOwn, L""}, {kStore, L""}}}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AssembliesComeFromTheSystem(c.report), c.goesOn) << c.what;
+    }
+}
+
+TEST(IsInsideFolder, WholeComponentsOnly) {
+    EXPECT_TRUE(IsInsideFolder(L"C:\\Game", L"C:\\Game"));
+    EXPECT_TRUE(IsInsideFolder(L"C:\\Game\\", L"C:\\GAME\\x.dll"));
+    EXPECT_TRUE(IsInsideFolder(L"C:\\赤砂", L"c:\\赤砂\\x.dll"));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Game", L"C:\\Game2\\x.dll"));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Game\\sub", L"C:\\Game\\x.dll"));
+    EXPECT_FALSE(IsInsideFolder(L"", L"C:\\x.dll"));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Game", L""));
+}
+
+}  // namespace
+}  // namespace repair
