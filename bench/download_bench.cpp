@@ -11,17 +11,27 @@
 //   window      DownloadFile with the progress window, onto a fresh name
 // Every path writes files of its own, removed outside the timed part.
 //
-// With a bootstrapper and a stand-in tool it also times whole runs: the
-// program from start to exit (window, stages, download of the stand-in as
-// the tool, its start and wait) against a bare download of the same file
-// plus a bare start of it, and prints the difference in milliseconds.
+// With a bootstrapper it also times whole runs, each path started as a
+// process by this program in the same way, after one warm-up run of each
+// that is not counted, in an order that gives every path every position
+// equally often:
+//   bootstrapper  the program from start to exit (window, stages, download
+//                 of the stand-in as the tool, its start and wait)
+//   minimal       minimal_run: the same download and start, nothing else
+//   stand-in      the stand-in alone: what one process start costs
+// and prints the medians, the difference of the medians of the first two
+// and the median of their paired differences. Where the bootstrapper's time
+// goes is read from outside it: when its window is first visible (a
+// watcher thread here), when its first request reached the server (the
+// server's request log) and when the tool started (the stand-in's stamp).
 //
-// download_bench URL TARGET_DIR [RUNS [BOOTSTRAPPER TOOL_URL]]
+// download_bench URL TARGET_DIR [RUNS [BOOTSTRAPPER TOOL_URL MINIMAL STANDIN REQUEST_LOG STAMPS]]
 #include <windows.h>
 #include <urlmon.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -29,6 +39,7 @@
 
 #include "net/download.h"
 #include "ui/progress_window.h"
+#include "util/constants.h"
 
 namespace {
 
@@ -76,6 +87,130 @@ bool RunToEnd(std::wstring commandLine) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return code == 0;
+}
+
+// Wall-clock now, in 100 ns units since 1601: comparable with the server's
+// log and the stand-in's stamp, which are other processes.
+ULONGLONG WallNow() {
+    FILETIME now = {};
+    GetSystemTimePreciseAsFileTime(&now);
+    return (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+// The first number in a text file (one per line) at or after since; 0 when none.
+ULONGLONG FirstStampAfter(const std::wstring& path, ULONGLONG since) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        text.append(buffer, read);
+    }
+    CloseHandle(file);
+    ULONGLONG first = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        const ULONGLONG stamp = std::strtoull(text.c_str() + at, nullptr, 10);
+        if (stamp >= since && (first == 0 || stamp < first)) {
+            first = stamp;
+        }
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return first;
+}
+
+// Watches for the bootstrapper's window from another thread while a run goes on.
+struct WindowWatch {
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ULONGLONG seenAt = 0;
+    static DWORD WINAPI Run(void* parameter) {
+        auto* watch = static_cast<WindowWatch*>(parameter);
+        while (WaitForSingleObject(watch->stop, 1) == WAIT_TIMEOUT) {
+            const HWND window = FindWindowW(repair::kWindowClassName, nullptr);
+            if (window != nullptr && IsWindowVisible(window)) {
+                watch->seenAt = WallNow();
+                break;
+            }
+        }
+        return 0;
+    }
+};
+
+double Ms(ULONGLONG from, ULONGLONG to) {
+    return to > from ? static_cast<double>(to - from) / 10000.0 : -1.0;
+}
+
+int WholeRuns(int runs, const std::wstring& directory, const std::wstring& bootstrapper, const std::wstring& toolUrl,
+              const std::wstring& minimal, const std::wstring& standin, const std::wstring& requestLog,
+              const std::wstring& stamps) {
+    constexpr int kWholePaths = 3;
+    const int rounds = (runs + kWholePaths - 1) / kWholePaths * kWholePaths;
+    const char* names[kWholePaths] = {"bootstrapper", "minimal", "stand-in"};
+    std::vector<double> seconds[kWholePaths];
+    std::vector<double> windowMs, requestMs, toolMs;
+    int counter = 0;
+    const auto runPath = [&](int path, bool counted) {
+        const std::wstring target = directory + L"\\bench-tool-" + std::to_wstring(++counter) + L".exe";
+        std::wstring commandLine;
+        if (path == 0) {
+            commandLine = L"\"" + bootstrapper + L"\" --client-dir \"C:\\bench-client\"";
+        } else if (path == 1) {
+            commandLine = L"\"" + minimal + L"\" \"" + toolUrl + L"\" \"" + target + L"\"";
+        } else {
+            commandLine = L"\"" + standin + L"\" --client-dir \"C:\\bench-client\"";
+        }
+        WindowWatch watch;
+        HANDLE watcher = path == 0 ? CreateThread(nullptr, 0, WindowWatch::Run, &watch, 0, nullptr) : nullptr;
+        const ULONGLONG startedAt = WallNow();
+        const double took = Timed([&] { return RunToEnd(commandLine); });
+        SetEvent(watch.stop);
+        if (watcher != nullptr) {
+            WaitForSingleObject(watcher, INFINITE);
+            CloseHandle(watcher);
+        }
+        CloseHandle(watch.stop);
+        DeleteFileW(target.c_str());
+        if (!counted) {
+            return;
+        }
+        seconds[path].push_back(took);
+        if (path == 0) {
+            windowMs.push_back(Ms(startedAt, watch.seenAt));
+            requestMs.push_back(Ms(startedAt, FirstStampAfter(requestLog, startedAt)));
+            toolMs.push_back(Ms(startedAt, FirstStampAfter(stamps, startedAt)));
+        }
+    };
+    for (int path = 0; path < kWholePaths; ++path) {
+        runPath(path, false);  // warm-up, not counted
+    }
+    std::printf("whole runs, %d of each after a warm-up, each path in each position equally often:\n", rounds);
+    for (int round = 0; round < rounds; ++round) {
+        std::printf("run %d:", round + 1);
+        for (int step = 0; step < kWholePaths; ++step) {
+            const int path = (round + step) % kWholePaths;
+            runPath(path, true);
+            std::printf(" %s %.3f s", names[path], seconds[path].back());
+        }
+        std::printf("\n");
+    }
+    std::vector<double> paired;
+    for (int i = 0; i < rounds; ++i) {
+        paired.push_back(seconds[0][i] - seconds[1][i]);
+    }
+    std::printf("median whole run: bootstrapper %.3f s, minimal download and start %.3f s, stand-in alone %.3f s\n",
+                Median(seconds[0]), Median(seconds[1]), Median(seconds[2]));
+    std::printf(
+        "whole: the bootstrapper adds %.0f ms (difference of medians), %.0f ms (median of paired differences)\n",
+        (Median(seconds[0]) - Median(seconds[1])) * 1000, Median(paired) * 1000);
+    std::printf(
+        "whole: bootstrapper from its start: window visible %.0f ms, first request at the server %.0f ms, "
+        "tool started %.0f ms (medians)\n",
+        Median(windowMs), Median(requestMs), Median(toolMs));
+    return 0;
 }
 
 struct Path {
@@ -135,27 +270,8 @@ int wmain(int argc, wchar_t** argv) {
         DestroyWindow(repair::gWindow);
     }
 
-    if (argc < 6) {
+    if (argc < 10) {
         return 0;
     }
-    const std::wstring bootstrapper = argv[4];
-    const std::wstring toolUrl = argv[5];
-    std::vector<double> whole, floor;
-    std::printf("whole runs, %d of each, alternating:\n", runs);
-    for (int run = 0; run < runs; ++run) {
-        const std::wstring tool = directory + L"\\bench-tool-" + std::to_wstring(run) + L".exe";
-        const auto bareRun = [&] { return BareDownload(toolUrl, tool) && RunToEnd(L"\"" + tool + L"\""); };
-        const auto programRun = [&] { return RunToEnd(L"\"" + bootstrapper + L"\" --client-dir C:\\bench-client"); };
-        const bool programFirst = run % 2 == 0;
-        const double first = Timed(programFirst ? std::function<bool()>(programRun) : bareRun);
-        const double second = Timed(programFirst ? std::function<bool()>(bareRun) : programRun);
-        DeleteFileW(tool.c_str());
-        whole.push_back(programFirst ? first : second);
-        floor.push_back(programFirst ? second : first);
-        std::printf("run %d: bootstrapper %.3f s, bare download and start %.3f s\n", run + 1, whole.back(),
-                    floor.back());
-    }
-    std::printf("median whole run: bootstrapper %.3f s, bare %.3f s: the bootstrapper adds %.0f ms\n", Median(whole),
-                Median(floor), (Median(whole) - Median(floor)) * 1000);
-    return 0;
+    return WholeRuns(runs, directory, argv[4], argv[5], argv[6], argv[7], argv[8], argv[9]);
 }

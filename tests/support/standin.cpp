@@ -8,6 +8,7 @@
 //   exit=<unsigned 32-bit code>
 //   record=<path of the record to write>
 //   sleep=<milliseconds to run before exiting>
+//   started=<path of a file to append the wall-clock start time to, in 100 ns units since 1601>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -18,6 +19,9 @@
 #include "utf8.h"
 
 int wmain() {
+    // First, so that what the stand-in does itself is not counted.
+    FILETIME startedAt = {};
+    GetSystemTimePreciseAsFileTime(&startedAt);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
 
@@ -40,6 +44,14 @@ int wmain() {
             sleepMs = std::stoul(line.substr(6), nullptr, 0);
         } else if (line.rfind("record=", 0) == 0) {
             record = FromUtf8(line.substr(7));
+        } else if (line.rfind("started=", 0) == 0) {
+            const ULONGLONG at = (static_cast<ULONGLONG>(startedAt.dwHighDateTime) << 32) | startedAt.dwLowDateTime;
+            const HANDLE stamps = CreateFileW(FromUtf8(line.substr(8)).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            const std::string text = std::to_string(at) + "\n";
+            DWORD written = 0;
+            WriteFile(stamps, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            CloseHandle(stamps);
         }
     }
 
