@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "net/download.h"
 #include "ui/progress_window.h"
 #include "util/constants.h"
@@ -99,18 +100,7 @@ ULONGLONG WallNow() {
 
 // The first number in a text file (one per line) at or after since; 0 when none.
 ULONGLONG FirstStampAfter(const std::wstring& path, ULONGLONG since) {
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
-    }
-    CloseHandle(file);
+    const std::string text = ReadTextFile(path);
     ULONGLONG first = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = text.find('\n', at);

@@ -47,15 +47,5 @@ TEST(AssembliesComeFromTheSystem, OnlyWhenNoneButTheProgramsOwnWasReadFromItsFol
     }
 }
 
-TEST(IsInsideFolder, WholeComponentsOnly) {
-    EXPECT_TRUE(IsInsideFolder(L"C:\\Game", L"C:\\Game"));
-    EXPECT_TRUE(IsInsideFolder(L"C:\\Game\\", L"C:\\GAME\\x.dll"));
-    EXPECT_TRUE(IsInsideFolder(L"C:\\赤砂", L"c:\\赤砂\\x.dll"));
-    EXPECT_FALSE(IsInsideFolder(L"C:\\Game", L"C:\\Game2\\x.dll"));
-    EXPECT_FALSE(IsInsideFolder(L"C:\\Game\\sub", L"C:\\Game\\x.dll"));
-    EXPECT_FALSE(IsInsideFolder(L"", L"C:\\x.dll"));
-    EXPECT_FALSE(IsInsideFolder(L"C:\\Game", L""));
-}
-
 }  // namespace
 }  // namespace repair
