@@ -85,15 +85,18 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     }
     const STARTUPINFOW startupTemplate = ChildStartupInfo(showNormal);
     PROCESS_INFORMATION info = {};
-    // A scanner may still hold the file it has just seen written.
-    const DWORD created = RetryWhileBusy([&] {
-        STARTUPINFOW startup = startupTemplate;
-        info = {};
-        return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                              environment->data(), directory.c_str(), &startup, &info) != 0
-                   ? ERROR_SUCCESS
-                   : GetLastError();
-    });
+    // A scanner may still hold the file it has just seen written, and a
+    // loaded machine may fail a start for the moment.
+    const DWORD created = RetryWhileBusy(
+        [&] {
+            STARTUPINFOW startup = startupTemplate;
+            info = {};
+            return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                  environment->data(), directory.c_str(), &startup, &info) != 0
+                       ? ERROR_SUCCESS
+                       : GetLastError();
+        },
+        PumpingRetryClock(), IsTransientStartError);
     if (started) {
         started();
     }

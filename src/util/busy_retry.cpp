@@ -16,6 +16,12 @@ bool IsBusyFileError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
+bool IsTransientStartError(DWORD error) {
+    return IsBusyFileError(error) || error == ERROR_INTERNAL_ERROR || error == ERROR_NOT_ENOUGH_MEMORY ||
+           error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES || error == ERROR_COMMITMENT_LIMIT ||
+           error == ERROR_NOT_ENOUGH_QUOTA;
+}
+
 DWORD BusyPauseMs(unsigned attempt, DWORD elapsedMs) {
     if (elapsedMs >= kBusyBudgetMs) {
         return 0;
@@ -34,11 +40,11 @@ const RetryClock& PumpingRetryClock() {
     return clock;
 }
 
-DWORD RetryWhileBusy(const std::function<DWORD()>& operation, const RetryClock& clock) {
+DWORD RetryWhileBusy(const std::function<DWORD()>& operation, const RetryClock& clock, bool (*worthRetrying)(DWORD)) {
     const ULONGLONG start = clock.now();
     for (unsigned attempt = 0;; ++attempt) {
         const DWORD error = operation();
-        if (error == ERROR_SUCCESS || !IsBusyFileError(error)) {
+        if (error == ERROR_SUCCESS || !worthRetrying(error)) {
             return error;
         }
         const ULONGLONG elapsed = clock.now() - start;

@@ -29,6 +29,19 @@ TEST(RetryWhileBusy, TriesABusyFileAgainWithGrowingPausesUntilItIsFree) {
     }
 }
 
+TEST(RetryWhileBusy, AStartTheSystemCouldNotCompleteIsTriedAgainOnlyWhenAsked) {
+    for (const bool asked : {false, true}) {
+        FakeClock fake;
+        int attempts = 0;
+        const auto start = [&] { return ++attempts < 3 ? DWORD{ERROR_INTERNAL_ERROR} : DWORD{ERROR_SUCCESS}; };
+        const DWORD result =
+            asked ? RetryWhileBusy(start, fake.clock, IsTransientStartError) : RetryWhileBusy(start, fake.clock);
+        EXPECT_EQ(result, asked ? DWORD{ERROR_SUCCESS} : DWORD{ERROR_INTERNAL_ERROR});
+        EXPECT_EQ(attempts, asked ? 3 : 1) << "a move or an open is not a start";
+    }
+    EXPECT_FALSE(IsTransientStartError(ERROR_BAD_EXE_FORMAT)) << "a file that is no program is never one";
+}
+
 TEST(RetryWhileBusy, GivesUpAfterTheBudgetWithTheLastError) {
     FakeClock fake;
     int attempts = 0;
