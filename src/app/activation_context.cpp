@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/directories.h"
+
 namespace repair {
 namespace {
 
@@ -43,17 +45,6 @@ std::optional<std::vector<ULONGLONG>> Query(ULONG what, DWORD* index) {
         return std::nullopt;
     }
     return buffer;
-}
-
-std::wstring ModuleFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return {};
-    }
-    std::wstring folder(path, length);
-    const std::wstring::size_type slash = folder.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
 }
 
 }  // namespace
@@ -98,7 +89,7 @@ std::optional<ActivationContextReport> QueryProcessActivationContext() {
     report.appDirectory = Text(detail->lpAppDirPath, detail->ulAppDirPathChars * sizeof(wchar_t));
     if (Comparable(report.appDirectory).empty()) {
         // Private assemblies are looked for beside the program all the same.
-        report.appDirectory = ModuleFolder();
+        report.appDirectory = ExecutableDirectory();
     }
     report.configurationPath =
         Text(detail->lpRootConfigurationPath, detail->ulRootConfigurationPathChars * sizeof(wchar_t));
