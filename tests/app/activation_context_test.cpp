@@ -22,13 +22,10 @@ TEST(AssembliesComeFromTheSystem, OnlyWhenNoneButTheProgramsOwnWasReadFromItsFol
         bool goesOn;
     } cases[] = {
         {"the store's manifest", Reporting({kStore, L""}), true},
-        {"a store policy too", Reporting({kStore, L"C:\\Windows\\WinSxS\\Manifests\\x86_policy.6.0.cc.manifest"}),
-         true},
         {"a path in another form (a real Windows' store)", Reporting({L"\\\\?\\C:\\Windows\\WinSxS\\cc.manifest", L""}),
          true},
         {"no path at all", Reporting({L"", L""}), true},
         {"a folder that only begins like the program's", Reporting({L"D:\\Games\\Vandrel2\\cc.manifest", L""}), true},
-        {"the program's own manifest alone", ActivationContextReport{kGame, L"", {{kOwn, L""}}}, true},
         {"a private assembly beside the program",
          Reporting({L"D:\\Games\\Vandrel\\Microsoft.Windows.Common-Controls.manifest", L""}), false},
         {"a private folder below it (probing privatePath)",
@@ -39,7 +36,6 @@ TEST(AssembliesComeFromTheSystem, OnlyWhenNoneButTheProgramsOwnWasReadFromItsFol
         {"a configuration file beside the program",
          ActivationContextReport{kGame, kOwn + L".config", {{kOwn, L""}, {kStore, L""}}}, false},
         {"the query failed", std::nullopt, false},
-        {"no assemblies reported", ActivationContextReport{kGame, L"", {}}, false},
         {"no program folder reported", ActivationContextReport{L"", L"", {{kOwn, L""}, {kStore, L""}}}, false},
     };
     for (const auto& c : cases) {

@@ -247,8 +247,6 @@ TEST(SecureWorkDirectory, UsesOnlyWhatThisRunMadeOrOurOwnAndNeverChangesWhatWasT
          kPath, false, aside},
         {"a temp folder inside that users may write", FoundWithTemp(Granting(users, FILE_ADD_FILE)), kPath, false,
          aside},
-        {"a temp folder inside that is a junction", FoundWithTemp([](ExistingEntry& e) { e.isReparsePoint = true; }),
-         kPath, false, aside},
         {"a link named as the temp folder inside", FoundWith([](ExistingEntry& e) {
              e.contents->push_back({L"temp", false, false});
          }),
