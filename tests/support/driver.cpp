@@ -164,7 +164,9 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     } else if (cls == kWindowClass) {
         RECT frame = {};
-        GetWindowRect(window, &frame);
+        // A window that goes while it is read (the run ending) leaves rectangles
+        // of nothing; its places are recorded only when every one was read.
+        bool whole = GetWindowRect(window, &frame) != FALSE;
         std::vector<HWND> children;
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             children.push_back(child);
@@ -179,7 +181,7 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         for (HWND child : children) {
             const std::wstring childClass = ClassOf(child);
             RECT box = {};
-            GetWindowRect(child, &box);
+            whole = GetWindowRect(child, &box) != FALSE && whole;
             RECT inside = box;
             MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&inside), 2);
             places.emplace_back(inside.top, std::to_wstring(inside.left) + L"," + std::to_wstring(inside.top) + L"," +
@@ -216,12 +218,12 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
         std::sort(places.begin(), places.end());
         // Where the client area begins on the screen, for reading pixels.
         POINT client = {};
-        ClientToScreen(window, &client);
+        whole = ClientToScreen(window, &client) != FALSE && whole;
         std::wstring controls = L"controls\t" + std::to_wstring(client.x) + L"," + std::to_wstring(client.y);
         for (const auto& place : places) {
             controls += L"\t" + place.second;
         }
-        if (controls != watch.lastControlsLine) {
+        if (whole && IsWindow(window) && controls != watch.lastControlsLine) {
             Write(watch, controls);
             watch.lastControlsLine = controls;
         }
