@@ -11,7 +11,6 @@
 namespace repair {
 namespace {
 
-const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
 const SidBytes kUsers = SidOf(WinBuiltinUsersSid);
 
 class FakeGuard final : public RunGuardShell {

@@ -61,7 +61,6 @@ TEST(WorkDirectoryDescriptor, OnlySystemAndAdministratorsAreGrantedAnythingAndAl
     }
 }
 
-const SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
 const SidBytes kSelf = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-500");
 const SidBytes kOtherUser = SidOf(L"S-1-5-21-1004336348-1177238915-682003330-1001");
 const SidBytes kTrustedInstaller = SidOf(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");

@@ -21,3 +21,6 @@ inline repair::SidBytes SidOf(const wchar_t* text) {
     LocalFree(sid);
     return out;
 }
+
+// The owner a genuine run's objects have.
+inline const repair::SidBytes kAdministrators = SidOf(WinBuiltinAdministratorsSid);
