@@ -35,6 +35,9 @@ PIN_X86 = "0123456789abcdef" * 8
 # run needs no turn on the end-to-end port.
 LOOPBACK_PORT = 47804
 LOOPBACK_BASE = f"http://127.0.0.1:{LOOPBACK_PORT}"
+# Where LoopbackReleaseTest releases to, relative to REPAIR_RELEASED_DIR, and
+# ReleasedFileTest finds the file.
+RELEASED_OUT = "relative-out"
 
 def run(args, env=None, cwd=SOURCE):
     completed = subprocess.run(args, cwd=cwd, env={**os.environ, **(env or {})}, stdin=subprocess.DEVNULL,
@@ -202,19 +205,19 @@ class LoopbackReleaseTest(ReleaseCase):
         os.makedirs(caller)
         status, output = self.release("--tool-publisher", PUBLISHER, "--download-base", LOOPBACK_BASE,
                                       "--runtime-sha512-x64", PIN_X64, "--runtime-sha512-x86", PIN_X86,
-                                      password=None, out="relative-out", cwd=caller)
+                                      password=None, out=RELEASED_OUT, cwd=caller)
         self.assertEqual(status, 0, output)
         self.assertIn("UNSIGNED", output)
         self.assertIn(f"must be signed by '{PUBLISHER}'", output)
         self.assertIn(f"SHA-512 {PIN_X64.lower()} (x64) or {PIN_X86} (x86)", output.strip().splitlines()[-1])
-        self.out = os.path.join(caller, "relative-out")
+        self.out = os.path.join(caller, RELEASED_OUT)
         self.assertTrue(os.path.isfile(self.published()), output)
         self.assert_checksums_match()
         with open(self.published(), "rb") as f:
             carried = f.read()
         for pin in (PIN_X64, PIN_X86):
             self.assertIn(pin.lower().encode("utf-16-le"), carried, "the build carries each pin")
-        self.assertFalse(os.path.exists(os.path.join(SOURCE, "relative-out")))
+        self.assertFalse(os.path.exists(os.path.join(SOURCE, RELEASED_OUT)))
 
 
 class ReleasedFileTest(unittest.TestCase):
@@ -223,7 +226,7 @@ class ReleasedFileTest(unittest.TestCase):
     server hands it."""
 
     def test_the_released_file_refuses_an_unsigned_tool(self):
-        published = os.path.join(os.environ["REPAIR_RELEASED_DIR"], "relative-out", NAME)
+        published = os.path.join(os.environ["REPAIR_RELEASED_DIR"], RELEASED_OUT, NAME)
         self.assertTrue(os.path.isfile(published), "released by release.loopback")
         set_runtime_on_disk(True)
         scenario = Scenario("release_tool_publisher")
