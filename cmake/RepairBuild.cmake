@@ -52,6 +52,45 @@ function(repair_check_publisher name)
     endif()
 endfunction()
 
+# One value of the runtime build's table (src/util/runtime_build.h), as it
+# stands between its quotes.
+function(repair_runtime_build name out_var)
+    file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../src/util/runtime_build.h" line
+         REGEX "^#define ${name} L?\"[^\"]*\"$")
+    if(NOT line MATCHES "^#define ${name} L?\"([^\"]*)\"$")
+        message(FATAL_ERROR "src/util/runtime_build.h holds no single ${name}")
+    endif()
+    set(${out_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+# The table names one build: both file names carry its version.
+function(repair_check_runtime_build)
+    repair_runtime_build(REPAIR_RUNTIME_VERSION version)
+    foreach(file IN ITEMS X64 X86)
+        repair_runtime_build(REPAIR_INSTALLER_FILE_${file} name)
+        string(TOLOWER "${file}" arch)
+        if(NOT name STREQUAL "windowsdesktop-runtime-${version}-win-${arch}.exe")
+            message(FATAL_ERROR "src/util/runtime_build.h: ${name} is not the ${arch} installer of ${version}")
+        endif()
+    endforeach()
+endfunction()
+
+# Roots an unpinned runtime installer must lead to: empty, or SHA-1
+# thumbprints (40 hex digits) separated by commas.
+function(repair_check_roots variable roots)
+    if(roots STREQUAL "")
+        return()
+    endif()
+    string(REPLACE "," ";" each "${roots}")
+    foreach(root IN LISTS each)
+        string(LENGTH "${root}" length)
+        if(NOT root MATCHES "^[0-9A-Fa-f]+$" OR NOT length EQUAL 40)
+            message(FATAL_ERROR "${variable} must be empty or SHA-1 thumbprints of 40 hex digits separated by "
+                                "commas: '${roots}'")
+        endif()
+    endforeach()
+endfunction()
+
 # Compiler settings every target of the project shares.
 function(repair_target_defaults target)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN

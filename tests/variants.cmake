@@ -21,26 +21,45 @@ repair_target_defaults(planted_dll)
 set_target_properties(planted_dll PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
 target_link_options(planted_dll PRIVATE -static)
 
-# The program requiring both downloads to be signed by the throwaway
-# publisher that the signature tests make.
+include(${CMAKE_CURRENT_LIST_DIR}/cmake/runtime_signing.cmake)
+
+# The program requiring the tool to be signed by the throwaway publisher that
+# the signature tests make, and an unpinned installer to be signed through the
+# throwaway runtime root, whatever its signer's name.
 set(REPAIR_TEST_PUBLISHER "Vandrel Repair Test Publisher")
-repair_add_bootstrapper(bootstrapper_signed "${REPAIR_DOWNLOAD_BASE}" "${REPAIR_TEST_PUBLISHER}"
+repair_add_bootstrapper(bootstrapper_signed "${REPAIR_DOWNLOAD_BASE}" "${REPAIR_TEST_RUNTIME_ROOT}"
                         "${REPAIR_TEST_PUBLISHER}" "修复工具-signed")
 
 # The same program fetching over HTTPS from a loopback TLS server.
 set(REPAIR_TEST_HTTPS_BASE "https://localhost:47805")
-repair_add_bootstrapper(bootstrapper_https "${REPAIR_TEST_HTTPS_BASE}" "${REPAIR_RUNTIME_PUBLISHER}"
+repair_add_bootstrapper(bootstrapper_https "${REPAIR_TEST_HTTPS_BASE}" "${REPAIR_RUNTIME_ROOTS}"
                         "${REPAIR_TOOL_PUBLISHER}" "修复工具-https")
 
-# The program with the runtime installer pinned to the stand-in's own
-# SHA-512, which is known only once the stand-in is built; no publisher is
+# The program with each runtime installer pinned, as a release pins
+# Microsoft's: to the stand-in signed by a certificate named as .NET's own
+# signer is, one signing for x64 and another for x86, so that a swap of the
+# two pins refuses both. Known only once the stand-in is built; no root is
 # checked, so that the pin alone decides.
+find_program(REPAIR_OSSLSIGNCODE osslsigncode REQUIRED)
+set(signed_standins)
+foreach(arch IN ITEMS x64 x86)
+    set(out "${PROJECT_BINARY_DIR}/bin/standin-dotnet-${arch}.exe")
+    add_custom_command(OUTPUT "${out}"
+                       COMMAND "${CMAKE_COMMAND}" -E rm -f "${out}"
+                       COMMAND "${REPAIR_OSSLSIGNCODE}" sign -certs "${REPAIR_TEST_RUNTIME_SIGNING}/dotnet.pem"
+                               -key "${REPAIR_TEST_RUNTIME_SIGNING}/dotnet.key" -h sha256
+                               -n "Microsoft .NET Windows Desktop Runtime (${arch})" -in "$<TARGET_FILE:standin>"
+                               -out "${out}"
+                       DEPENDS standin VERBATIM)
+    list(APPEND signed_standins "${out}")
+endforeach()
 set(pinned_settings "${PROJECT_BINARY_DIR}/generated/build_settings_pinned.cpp")
 add_custom_command(OUTPUT "${pinned_settings}"
-                   COMMAND ${CMAKE_COMMAND} "-DPINNED=$<TARGET_FILE:standin>" "-DBASE=${REPAIR_DOWNLOAD_BASE}"
+                   COMMAND ${CMAKE_COMMAND} "-DPIN_X64=${PROJECT_BINARY_DIR}/bin/standin-dotnet-x64.exe"
+                           "-DPIN_X86=${PROJECT_BINARY_DIR}/bin/standin-dotnet-x86.exe" "-DBASE=${REPAIR_DOWNLOAD_BASE}"
                            "-DTEMPLATE=${PROJECT_SOURCE_DIR}/src/util/build_settings.cpp.in" "-DOUT=${pinned_settings}"
                            -P "${CMAKE_CURRENT_SOURCE_DIR}/cmake/pinned_settings.cmake"
-                   DEPENDS standin "${CMAKE_CURRENT_SOURCE_DIR}/cmake/pinned_settings.cmake"
+                   DEPENDS ${signed_standins} "${CMAKE_CURRENT_SOURCE_DIR}/cmake/pinned_settings.cmake"
                            "${PROJECT_SOURCE_DIR}/src/util/build_settings.cpp.in"
                    VERBATIM)
 repair_add_bootstrapper_with(bootstrapper_pinned "${pinned_settings}" "修复工具-pinned")

@@ -12,8 +12,10 @@ ExitCode LaunchRepairTool(const std::wstring& workDirectory, const std::wstring&
                           StageServices& services) {
     const bool is64 = services.Is64BitWindows();
     const std::wstring target = JoinPath(workDirectory, is64 ? kToolFileX64 : kToolFileX86);
+    Requirement required;
+    required.publisher = kToolPublisher;
     if (!FetchTrusted(services, is64 ? kToolUrlX64 : kToolUrlX86, target, kToolDownloadStatus, kToolDownloadDetail,
-                      kToolPublisher)) {
+                      required)) {
         services.ShowWarning(kToolDownloadFailedText);
         return kExitToolFailed;
     }

@@ -29,6 +29,10 @@ public:
         const HANDLE file = Hold(path);
         return file != nullptr && repair::IsSignedBy(file, path, publisher);
     }
+    bool IsSignedUnder(const std::wstring& path, const std::wstring& roots) override {
+        const HANDLE file = Hold(path);
+        return file != nullptr && repair::IsSignedUnder(file, path, roots);
+    }
     bool HasDigest(const std::wstring& path, const std::wstring& sha512) override {
         const HANDLE file = Hold(path);
         if (file == nullptr) {

@@ -1,12 +1,17 @@
+// The chain's URL retrieval timeout is one of CERT_CHAIN_PARA's later fields.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include "process/signature.h"
 
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <memory>
 
 #include "util/busy_retry.h"
+#include "util/constants.h"
 #include "util/message_pump.h"
 #include "util/system_library.h"
 
@@ -23,18 +28,21 @@ bool RevocationUnknown(LONG result) {
 // file is never accepted when wintrust or crypt32 cannot be had.
 class TrustSession {
 public:
-    TrustSession(HANDLE file, const std::wstring& path, bool checkRevocation)
+    TrustSession(HANDLE file, const std::wstring& path)
         : verify_(REPAIR_SYSTEM_FUNCTION(kWintrustDll, WinVerifyTrust)) {
         file_.cbStruct = sizeof(file_);
         file_.pcwszFilePath = path.c_str();
         file_.hFile = file;
         data_.cbStruct = sizeof(data_);
         data_.dwUIChoice = WTD_UI_NONE;
-        data_.fdwRevocationChecks = checkRevocation ? WTD_REVOKE_WHOLECHAIN : WTD_REVOKE_NONE;
+        // Revocation is the machine chain's to judge, from the cache.
+        data_.fdwRevocationChecks = WTD_REVOKE_NONE;
         data_.dwUnionChoice = WTD_CHOICE_FILE;
         data_.pFile = &file_;
         data_.dwStateAction = WTD_STATEACTION_VERIFY;
-        data_.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | (checkRevocation ? 0 : WTD_REVOCATION_CHECK_NONE);
+        // No network here, so no unbounded wait: a root this machine has not
+        // met yet is fetched by the machine chain, within its own timeout.
+        data_.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | WTD_REVOCATION_CHECK_NONE;
         if (verify_ != nullptr) {
             result_ = verify_(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
         }
@@ -65,18 +73,23 @@ public:
     // The signer's chain as the local-machine engine builds it, with the
     // signature's own certificates as the only other source, at the time
     // WinVerifyTrust judged the signature (its time stamp's, when it has
-    // one), under the Authenticode policy. Revocation was WinVerifyTrust's.
-    LONG MachineChainResult() const {
+    // one), under the Authenticode policy. Missing certificates and roots
+    // may be fetched (Windows' automatic root update; few code-signing roots
+    // ship in a new Windows' store), each within kChainRetrievalTimeoutMs;
+    // revocation comes from the cache. root gets the thumbprint of the
+    // certificate the chain ends at.
+    LONG MachineChainResult(std::wstring& root) const {
         const auto openStore = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertOpenStore);
         const auto closeStore = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertCloseStore);
         const auto getChain = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertGetCertificateChain);
         const auto freeChain = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertFreeCertificateChain);
         const auto verifyPolicy = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertVerifyCertificateChainPolicy);
+        const auto property = REPAIR_SYSTEM_FUNCTION(kCrypt32Dll, CertGetCertificateContextProperty);
         const CRYPT_PROVIDER_DATA* provider = ProviderData();
         const CRYPT_PROVIDER_SGNR* signer = Signer();
         const PCCERT_CONTEXT certificate = SignerCertificate();
-        if (!openStore || !closeStore || !getChain || !freeChain || !verifyPolicy || certificate == nullptr ||
-            provider == nullptr || provider->hMsg == nullptr) {
+        if (!openStore || !closeStore || !getChain || !freeChain || !verifyPolicy || !property ||
+            certificate == nullptr || provider == nullptr || provider->hMsg == nullptr) {
             return CERT_E_UNTRUSTEDROOT;
         }
         const auto closeWith = [closeStore](HCERTSTORE store) { closeStore(store, 0); };
@@ -92,20 +105,37 @@ public:
         para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
         para.RequestedUsage.Usage.cUsageIdentifier = 1;
         para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+        para.dwUrlRetrievalTimeout = kChainRetrievalTimeoutMs;
         FILETIME at = signer->sftVerifyAsOf;
         PCCERT_CHAIN_CONTEXT raw = nullptr;
-        if (getChain(HCCE_LOCAL_MACHINE, certificate, &at, own.get(), &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
-                     nullptr, &raw) == FALSE ||
+        if (getChain(HCCE_LOCAL_MACHINE, certificate, &at, own.get(), &para,
+                     CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY, nullptr,
+                     &raw) == FALSE ||
             raw == nullptr) {
             return CERT_E_UNTRUSTEDROOT;
         }
         const std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(freeChain)> chain(raw, freeChain);
         CERT_CHAIN_POLICY_PARA policy = {};
         policy.cbSize = sizeof(policy);
+        policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
         CERT_CHAIN_POLICY_STATUS status = {};
         status.cbSize = sizeof(status);
         if (verifyPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain.get(), &policy, &status) == FALSE) {
             return CERT_E_UNTRUSTEDROOT;
+        }
+        if (chain->cChain > 0 && chain->rgpChain[0]->cElement > 0) {
+            const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+            BYTE hash[20] = {};
+            DWORD size = sizeof(hash);
+            if (property(simple->rgpElement[simple->cElement - 1]->pCertContext, CERT_SHA1_HASH_PROP_ID, hash, &size) !=
+                    FALSE &&
+                size == sizeof(hash)) {
+                static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+                for (const BYTE b : hash) {
+                    root += kHex[b >> 4];
+                    root += kHex[b & 0xF];
+                }
+            }
         }
         return ChainVerdict(status.dwError, chain->TrustStatus.dwErrorStatus);
     }
@@ -138,13 +168,13 @@ class Win32Trust final : public TrustShell {
 public:
     explicit Win32Trust(HANDLE file) : file_(file) {}
 
-    TrustAnswer Verify(const std::wstring& path, bool checkRevocation) override {
-        const TrustSession session(file_, path, checkRevocation);
+    TrustAnswer Verify(const std::wstring& path) override {
+        const TrustSession session(file_, path);
         TrustAnswer answer;
         answer.result = session.result();
-        if (answer.result == ERROR_SUCCESS) {
+        if (SignatureHolds(answer.result)) {
             answer.signer = session.SignerName();
-            answer.machineChain = session.MachineChainResult();
+            answer.machineChain = session.MachineChainResult(answer.root);
         }
         return answer;
     }
@@ -155,20 +185,59 @@ private:
 
 }  // namespace
 
-LONG ChainVerdict(DWORD policyError, DWORD chainErrorStatus) {
-    if (policyError != ERROR_SUCCESS) {
-        return static_cast<LONG>(policyError);
-    }
-    return chainErrorStatus == CERT_TRUST_NO_ERROR ? ERROR_SUCCESS : CERT_E_CHAINING;
+bool SignatureHolds(LONG result) {
+    return result == ERROR_SUCCESS || result == static_cast<LONG>(CERT_E_UNTRUSTEDROOT) ||
+           result == static_cast<LONG>(CERT_E_CHAINING);
 }
 
-bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustShell& shell) {
-    TrustAnswer answer = shell.Verify(path, true);
-    if (RevocationUnknown(answer.result)) {
-        answer = shell.Verify(path, false);
+LONG ChainVerdict(DWORD policyError, DWORD chainErrorStatus) {
+    constexpr DWORD kUnknownRevocation = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+    if ((chainErrorStatus & CERT_TRUST_IS_REVOKED) != 0) {
+        return CRYPT_E_REVOKED;
     }
-    return answer.result == ERROR_SUCCESS && answer.machineChain == ERROR_SUCCESS && !publisher.empty() &&
-           answer.signer == publisher;
+    if (policyError != ERROR_SUCCESS && !RevocationUnknown(static_cast<LONG>(policyError))) {
+        return static_cast<LONG>(policyError);
+    }
+    return (chainErrorStatus & ~kUnknownRevocation) == CERT_TRUST_NO_ERROR ? ERROR_SUCCESS : CERT_E_CHAINING;
+}
+
+bool RootAllowed(const std::wstring& thumbprint, const std::wstring& roots) {
+    if (thumbprint.empty()) {
+        return false;
+    }
+    std::size_t begin = 0;
+    while (begin <= roots.size()) {
+        const std::size_t end = std::min(roots.find(L',', begin), roots.size());
+        const std::wstring root = roots.substr(begin, end - begin);
+        if (root.size() == thumbprint.size() &&
+            std::equal(root.begin(), root.end(), thumbprint.begin(),
+                       [](wchar_t a, wchar_t b) { return std::towupper(a) == std::towupper(b); })) {
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
+
+namespace {
+
+bool Trusted(const TrustAnswer& answer) {
+    return SignatureHolds(answer.result) && answer.machineChain == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustShell& shell) {
+    if (publisher.empty()) {
+        return false;
+    }
+    const TrustAnswer answer = shell.Verify(path);
+    return Trusted(answer) && answer.signer == publisher;
+}
+
+bool IsSignedUnder(const std::wstring& path, const std::wstring& roots, TrustShell& shell) {
+    const TrustAnswer answer = shell.Verify(path);
+    return Trusted(answer) && RootAllowed(answer.root, roots);
 }
 
 ScopedHandle OpenUnchangeable(const std::wstring& path) {
@@ -193,6 +262,15 @@ bool IsSignedBy(HANDLE file, const std::wstring& path, const std::wstring& publi
         signedBy = IsSignedBy(path, publisher, shell);
     });
     return signedBy;
+}
+
+bool IsSignedUnder(HANDLE file, const std::wstring& path, const std::wstring& roots) {
+    bool signedUnder = false;
+    RunWhilePumping([&] {
+        Win32Trust shell(file);
+        signedUnder = IsSignedUnder(path, roots, shell);
+    });
+    return signedUnder;
 }
 
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) {

@@ -8,41 +8,55 @@
 
 namespace repair {
 
-// What WinVerifyTrust said of a file and, when it accepted it, the common
-// name of its signer's certificate and what the Authenticode policy says of
-// the signer's chain built from the machine's stores alone.
+// What WinVerifyTrust said of a file's signature and, where the signature
+// itself holds, the common name of its signer's certificate, what the
+// Authenticode policy says of the signer's chain as the machine's engine
+// builds it, and the SHA-1 thumbprint (hex) of the root that chain ends at.
 struct TrustAnswer {
     LONG result = TRUST_E_NOSIGNATURE;
     std::wstring signer;
     LONG machineChain = CERT_E_UNTRUSTEDROOT;
+    std::wstring root;
 };
 
-// What the machine's chain says: the Authenticode policy's error, and where
-// the policy reports none, CERT_E_CHAINING for any error in the chain's own
-// trust status. A provider's policy need not map every chain error (Wine's
-// passes a chain that stops short of any root); revocation is not asked of
-// this chain, so no revocation flag can stand there.
+// Whether WinVerifyTrust found the signature and the file's digest intact,
+// whatever it made of the chain: it builds its chain from the local cache
+// only, so a root that Windows has not fetched yet is left to the machine
+// chain, which may fetch it.
+bool SignatureHolds(LONG result);
+
+// What the machine's chain says: a certificate known to be revoked; else
+// the Authenticode policy's error, but for an unknown revocation state;
+// and where the policy reports none, CERT_E_CHAINING for any error in the
+// chain's own trust status but an unknown revocation state. A provider's
+// policy need not map every chain error (Wine's passes a chain that stops
+// short of any root). Revocation is read from the local cache alone, which
+// on most machines has no CRL for the signer: that is no refusal.
 LONG ChainVerdict(DWORD policyError, DWORD chainErrorStatus);
+
+// Whether thumbprint (hex, either case) is one of roots (thumbprints
+// separated by commas). Nothing matches an empty thumbprint.
+bool RootAllowed(const std::wstring& thumbprint, const std::wstring& roots);
 
 // The Authenticode check; faked in tests, since Wine accepts any well-formed
 // signature whatever its root.
 class TrustShell {
 public:
     virtual ~TrustShell() = default;
-    // Never waits on the network: revocation and chain data come from the
-    // local cache only, and revocation is left out when checkRevocation is false.
-    virtual TrustAnswer Verify(const std::wstring& path, bool checkRevocation) = 0;
+    virtual TrustAnswer Verify(const std::wstring& path) = 0;
 };
 
-// True when the file carries an intact Authenticode signature that Windows
-// trusts, its signer's chain ends in a root of the machine's own stores
-// (WinVerifyTrust also trusts the current user's Root store, which the
-// player's unelevated session can add to) and its signer's common name is
-// exactly publisher. A certificate
-// known to be revoked is refused; one whose revocation state is not in the
-// cache is judged on everything else, or Microsoft's own installer would be
-// refused on every machine that has not fetched the CRL.
+// True when the file carries an intact Authenticode signature whose signer's
+// chain, built by the machine's engine (WinVerifyTrust also trusts the
+// current user's Root store, which the player's unelevated session can add
+// to), is trusted at the signature's time, and whose signer's common name is
+// exactly publisher.
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher, TrustShell& shell);
+
+// The same, but judged by where the chain leads rather than by a name: it
+// must end at one of roots. A certificate that merely calls itself the
+// right name under any other root, the machine's own included, is refused.
+bool IsSignedUnder(const std::wstring& path, const std::wstring& roots, TrustShell& shell);
 
 // Opens a file for reading while denying everyone else writing, replacing
 // and deleting it, so that the file checked is the file that then starts.
@@ -53,6 +67,7 @@ ScopedHandle OpenUnchangeable(const std::wstring& path);
 // hashes the whole file, so it runs on a thread of its own while this
 // thread keeps its windows answering.
 bool IsSignedBy(HANDLE file, const std::wstring& path, const std::wstring& publisher);
+bool IsSignedUnder(HANDLE file, const std::wstring& path, const std::wstring& roots);
 // The same for a file opened here and closed again.
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher);
 

@@ -2,10 +2,12 @@
 
 // Every fixed name, argument and text of the program, in one place. The file
 // names are macros as well so that the generated download URLs can be built
-// from them by literal concatenation: one spelling of each name.
+// from them by literal concatenation: one spelling of each name. The runtime
+// build's part lives in a file of its own, which the build, the release
+// script and the tests read as well.
 
-#define REPAIR_INSTALLER_FILE_X64 L"windowsdesktop-runtime-8.0.28-win-x64.exe"
-#define REPAIR_INSTALLER_FILE_X86 L"windowsdesktop-runtime-8.0.28-win-x86.exe"
+#include "util/runtime_build.h"
+
 #define REPAIR_TOOL_FILE_X64 L"Vandrel_Client_Repair_Tool_net8.exe"
 #define REPAIR_TOOL_FILE_X86 L"Vandrel_Client_Repair_Tool_net8_x86.exe"
 
@@ -96,6 +98,10 @@ inline constexpr wchar_t kRuntimeDownloadFailedText[] = L"下载 .NET Desktop Ru
 inline constexpr wchar_t kRuntimeInstallStatus[] = L"正在安装运行环境...";
 inline constexpr wchar_t kRuntimeInstallDetail[] = L"安装过程可能需要 1-3 分钟，请稍候。";
 inline constexpr wchar_t kRuntimeInstallFailedPrefix[] = L".NET Desktop Runtime 安装失败，错误码：";
+
+// Signatures: the longest wait for one certificate or root that the
+// machine's chain engine fetches (Windows' own default).
+inline constexpr unsigned long kChainRetrievalTimeoutMs = 15000;
 
 // Repair tool.
 inline constexpr wchar_t kToolFileX64[] = REPAIR_TOOL_FILE_X64;

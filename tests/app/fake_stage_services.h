@@ -33,6 +33,10 @@ public:
         calls.push_back(L"verify " + path + L" | " + publisher);
         return signatureMatches;
     }
+    bool IsSignedUnder(const std::wstring& path, const std::wstring& roots) override {
+        calls.push_back(L"under " + path + L" | " + roots);
+        return signatureMatches;
+    }
     bool HasDigest(const std::wstring& path, const std::wstring& sha512) override {
         calls.push_back(L"digest " + path + L" | " + sha512);
         return digestMatches;

@@ -1,4 +1,4 @@
-# cmake -DBASE=... -P check_setting.cmake (or -DSTALL=..., -DSHA512=..., -DPINS=x64,x86): fails exactly when
+# cmake -DBASE=... -P check_setting.cmake (or -DSTALL=..., -DSHA512=..., -DPINS=x64,x86, -DROOTS=...): fails exactly when
 # the configure step would refuse that value.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/RepairBuild.cmake)
 if(DEFINED BASE)
@@ -14,4 +14,7 @@ if(DEFINED PINS)
     string(REGEX REPLACE ",.*" "" x64 "${PINS}")
     string(REGEX REPLACE "^[^,]*," "" x86 "${PINS}")
     repair_check_runtime_pins("${x64}" "${x86}")
+endif()
+if(DEFINED ROOTS)
+    repair_check_roots(REPAIR_RUNTIME_ROOTS "${ROOTS}")
 endif()

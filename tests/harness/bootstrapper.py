@@ -9,7 +9,7 @@ import tempfile
 import time
 import unittest
 
-from harness import wine
+from harness import runtime_build, wine
 from harness.certificates import make_code_signing, sign
 from harness.http_server import DownloadServer, Payload
 
@@ -17,8 +17,8 @@ CAPTION = "赤砂回廊文件修复"
 WINDOW_CLASS = "VandrelRepairBootstrapperWindow"
 TOOL_X86 = "Vandrel_Client_Repair_Tool_net8_x86.exe"
 TOOL_X64 = "Vandrel_Client_Repair_Tool_net8.exe"
-INSTALLER_X86 = "windowsdesktop-runtime-8.0.28-win-x86.exe"
-INSTALLER_X64 = "windowsdesktop-runtime-8.0.28-win-x64.exe"
+INSTALLER_X86 = runtime_build.INSTALLER_X86
+INSTALLER_X64 = runtime_build.INSTALLER_X64
 STANDIN = os.path.join(wine.BIN_DIR, "standin.exe")
 DOS_STUB_BYTE = 0x60  # inside "This program cannot be run in DOS mode", covered by the digest
 
@@ -439,7 +439,7 @@ def small_program_data(test, size="1m"):
         shutil.rmtree(held, ignore_errors=True)
 
 
-RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.App", "8.0.28")
+RUNTIME_DIR = ("Program Files", "dotnet", "shared", "Microsoft.WindowsDesktop.App", runtime_build.VERSION)
 
 
 def set_runtime_on_disk(present):

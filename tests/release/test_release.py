@@ -158,12 +158,13 @@ class ReleaseTest(ReleaseCase):
         self.assertEqual(status, 1, "one changed byte is refused: " + log)
         print(f"signed artefact {os.path.getsize(self.published())} bytes, digest {carried[0]}")
 
-    def test_without_a_tool_publisher_or_the_runtime_pins_nothing_is_released(self):
+    def test_without_a_tool_publisher_or_with_unclear_runtime_pins_nothing_is_released(self):
         for name, args, env, options in (
                 ("no tool publisher", ("--allow-unpinned-runtime",), {"REPAIR_TOOL_PUBLISHER": ""},
                  ("--tool-publisher", "--allow-unchecked-tool")),
-                ("no runtime pins", ("--allow-unchecked-tool",), {},
-                 ("--runtime-sha512-x64", "--runtime-sha512-x86", "--allow-unpinned-runtime")),
+                ("pins and unpinned at once", ("--allow-unchecked-tool", "--allow-unpinned-runtime",
+                                               "--runtime-sha512-x64", PIN_X64, "--runtime-sha512-x86", PIN_X86),
+                 {}, ("--allow-unpinned-runtime",)),
                 ("only one pin", ("--allow-unchecked-tool", "--runtime-sha512-x64", PIN_X64), {},
                  ("--runtime-sha512-x86",)),
                 ("one pin, unpinned allowed", ("--allow-unchecked-tool", "--allow-unpinned-runtime",
