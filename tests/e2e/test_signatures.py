@@ -5,7 +5,8 @@ throwaway publisher fetches stand-ins signed at test time with osslsigncode.
 Wine's WinVerifyTrust accepts a well-formed signature whatever its root;
 the program's own check of the signer's chain against the machine's stores
 does not, so roots are seen here too. Revocation is Windows' to show. A
-build that pins the runtime installer by its SHA-512 is run here too.
+build that pins the runtime installer by its SHA-512 is run here too, and the
+signed build's check of an unpinned installer by the root it leads to.
 """
 
 import os
@@ -14,8 +15,8 @@ import tempfile
 import unittest
 
 from harness import wine
-from harness.bootstrapper import (INSTALLER_X86, STANDIN, TOOL_X86, ScenarioTest, quote, read_record,
-                                  set_runtime_on_disk, signed_standins)
+from harness.bootstrapper import (INSTALLER_X86, STANDIN, TOOL_X86, ScenarioTest, pinned_standin, quote,
+                                  read_record, runtime_signed_standins, set_runtime_on_disk, signed_standins)
 from harness.certificates import make_code_signing, sign
 from harness.http_server import Payload
 
@@ -29,7 +30,9 @@ class SignatureTest(ScenarioTest):
     @classmethod
     def setUpClass(cls):
         cls.directory = tempfile.mkdtemp(prefix="repair-signing-")
-        cls.variants = signed_standins(cls.directory, large_mib=60)
+        cls.variants = signed_standins(cls.directory)
+        cls.variants.update(runtime_signed_standins(cls.directory, large_mib=60))
+        cls.variants.update({"pinned-" + arch: pinned_standin(arch) for arch in ("x64", "x86")})
         # Signed through a CA that only CurrentUser\\Root trusts, as the
         # player's unelevated session can add one; "machine-root" is the same
         # file once its CA is in the machine's Root store too. The
@@ -61,9 +64,10 @@ class SignatureTest(ScenarioTest):
         return outcome
 
     def test_a_tool_signed_by_the_publisher_runs_and_no_other_does(self):
+        # root-dotnet: what the runtime's check would take, which the tool's never does.
         for variant, accepted in (("publisher", True), ("unsigned", False), ("changed", False), ("other", False),
-                                  ("user-root", False), ("user-root-signer-only", False), ("machine-root", True),
-                                  ("machine-root-signer-only", True)):
+                                  ("root-dotnet", False), ("user-root", False), ("user-root-signer-only", False),
+                                  ("machine-root", True), ("machine-root-signer-only", True)):
             with self.subTest(tool=variant):
                 if variant == "machine-root":
                     self.assertEqual(wine.run([TRUST_CA, wine.to_windows(self.user_root_ca)])[0], 0)
@@ -82,16 +86,20 @@ class SignatureTest(ScenarioTest):
                     self.assertIsNone(read_record(record), "never started")
                     self.assertFalse(os.path.exists(tool), "deleted, so nothing can start it later")
 
-    def test_an_installer_signed_by_the_publisher_or_pinned_runs_and_no_other_does(self):
-        # The pinned build pins both installers to the unsigned stand-in's
-        # SHA-512 and checks no publisher: the pin alone decides there.
+    def test_an_installer_runs_by_its_pin_alone_or_unpinned_by_its_root_alone(self):
+        # The pinned build pins the x86 installer to a stand-in signed as
+        # .NET's own files are (the x64 one to another signing of it) and
+        # checks no root: the pin alone decides. The signed build pins
+        # nothing and allows the runtime root alone, whatever the name.
         set_runtime_on_disk(False)
         self.addCleanup(set_runtime_on_disk, True)
         pinned = self.scenario.install_program(name="pinned.exe", source=os.environ["REPAIR_BOOTSTRAPPER_PINNED"])
         signed = self.program
-        for program, variant, accepted in ((signed, "publisher", True), (signed, "unsigned", False),
-                                           (signed, "changed", False), (signed, "other", False),
-                                           (pinned, "publisher", False), (pinned, "unsigned", True)):
+        for program, variant, accepted in ((pinned, "pinned-x86", True), (pinned, "pinned-x64", False),
+                                           (pinned, "unsigned", False), (signed, "root-dotnet", True),
+                                           (signed, "root-microsoft", True), (signed, "elsewhere-dotnet", False),
+                                           (signed, "elsewhere-microsoft", False), (signed, "publisher", False),
+                                           (signed, "unsigned", False)):
             with self.subTest(installer=variant, pinned=program == pinned):
                 self.scenario.fresh_work_directory()
                 installer = self.scenario.expect_standin(INSTALLER_X86, 0)

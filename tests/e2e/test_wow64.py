@@ -15,8 +15,8 @@ import unittest
 
 from harness import wine
 from harness.bootstrapper import (INSTALLER_X64, PLAYER_ENVIRONMENT, TOOL_X64, WINDOW_CLASS, ScenarioTest,
-                                  assert_started_clean, planted_machine_path, quote, read_record, set_runtime_on_disk,
-                                  signed_standins, small_program_data, standin_bytes)
+                                  assert_started_clean, pinned_standin, planted_machine_path, quote, read_record,
+                                  set_runtime_on_disk, signed_standins, small_program_data, standin_bytes)
 from harness.http_server import Payload
 
 PORT = 47801
@@ -27,6 +27,7 @@ RUNTIME_KEY = r"HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\{}\sharedfx\Microso
 CLIENT = "C:\\Games\\Vandrel Client\\"
 TOOL_FAILED = "下载最新修复工具失败，请检查网络后重试。"
 INSTALL_FAILED = ".NET Desktop Runtime 安装失败，错误码："
+RUNTIME_FAILED = "下载 .NET Desktop Runtime 失败，请检查网络后重试。"
 PLANTED = ("urlmon.dll", "wininet.dll", "comctl32.dll", "iertutil.dll")
 NATIVE_FIRST = {"WINEDLLOVERRIDES": "urlmon,wininet,comctl32,iertutil=n,b;mscoree,mshtml="}
 
@@ -167,6 +168,30 @@ class Wow64Test(ScenarioTest):
                     self.assertEqual([b.text for b in outcome.boxes], [TOOL_FAILED])
                     self.assertIsNone(read_record(record), "never started")
                     self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X64)))
+
+    def test_the_pinned_build_installs_the_x64_file_it_pins_whoever_signed_it(self):
+        # Signed as .NET's own files are, from a test root the prefix does not
+        # trust; the x86 file is pinned too, for the other rows only.
+        set_runtime_on_disk(False)
+        program = self.install("修复工具-pinned.exe")
+        for variant, accepted in (("x64", True), ("x86", False)):
+            with self.subTest(installer=variant):
+                self.scenario.fresh_work_directory()
+                installer = self.scenario.expect_standin(INSTALLER_X64, 0)
+                record = self.scenario.expect_standin(TOOL_X64, 0)
+                server = self.serve(PORT, {"/" + INSTALLER_X64: Payload(pinned_standin(variant)),
+                                           "/" + TOOL_X64: Payload(standin_bytes())})
+                outcome = self.run_program(program)
+                server.stop()
+                if accepted:
+                    self.assert_tool_ran(outcome, record)
+                    self.assertIsNotNone(read_record(installer))
+                    os.remove(installer)
+                    os.remove(record)
+                else:
+                    self.assertEqual(outcome.exit_code, 1, outcome.log)
+                    self.assertEqual([b.text for b in outcome.boxes], [RUNTIME_FAILED])
+                    self.assertIsNone(read_record(installer), "never started")
 
     def test_dlls_planted_beside_the_program_are_not_loaded(self):
         # Control first: a 32-bit program with the default search does load

@@ -323,30 +323,67 @@ def standin_bytes():
         return f.read()
 
 
-def signed_standins(directory, large_mib=0):
+def signed_standins(directory):
     """The stand-in as the signature tests serve it: "unsigned", signed by the
     publisher the signed build requires, by "other", and "changed" after it
-    was signed; with large_mib, also "large", padded to that size, then
-    signed by the publisher. The signing CA is trusted in the prefix first."""
+    was signed. The signing CA is trusted in the prefix first."""
     pairs, ca = make_code_signing(directory, os.environ["REPAIR_TEST_PUBLISHER"])
     status, output = wine.run([os.path.join(wine.BIN_DIR, "trust_ca.exe"), wine.to_windows(ca)])
     if status != 0:
         raise RuntimeError("could not trust the signing CA: " + output)
     variants = {"unsigned": standin_bytes()}
-    sources = {name: (STANDIN, pair) for name, pair in pairs.items()}
-    if large_mib:
-        padded = os.path.join(directory, "standin-padded.exe")
-        with open(padded, "wb") as f:
-            f.write(standin_bytes().ljust(large_mib * 1024 * 1024, b"\0"))
-        sources["large"] = (padded, pairs["publisher"])
-    for name, (source, (certificate, key)) in sources.items():
+    for name, (certificate, key) in pairs.items():
         target = os.path.join(directory, f"standin-{name}.exe")
-        sign(source, target, certificate, key)
+        sign(STANDIN, target, certificate, key)
         with open(target, "rb") as f:
             variants[name] = f.read()
     changed = bytearray(variants["publisher"])
     changed[DOS_STUB_BYTE] ^= 0x01
     variants["changed"] = bytes(changed)
+    return variants
+
+
+RUNTIME_SIGNING = os.environ.get("REPAIR_TEST_RUNTIME_SIGNING", "")
+
+
+def pinned_standin(arch):
+    """The stand-in the pinned build pins for arch ("x64" or "x86"): signed
+    by a certificate named .NET, organisation Microsoft Corporation, from
+    the build's throwaway runtime root."""
+    with open(os.path.join(os.environ["REPAIR_X86_BUILD"], "bin", f"standin-dotnet-{arch}.exe"), "rb") as f:
+        return f.read()
+
+
+def runtime_signed_standins(directory, large_mib=0):
+    """The stand-in signed under the runtime root that the signed build
+    allows, as ".NET" and as "Microsoft Corporation", and by certificates of
+    the same names from another root that the machine trusts too; with
+    large_mib, also "large", padded to that size, then signed as ".NET"
+    under the runtime root. The runtime root is trusted in the prefix first."""
+    trust = os.path.join(wine.BIN_DIR, "trust_ca.exe")
+    status, output = wine.run([trust, wine.to_windows(os.path.join(RUNTIME_SIGNING, "root.der"))])
+    if status != 0:
+        raise RuntimeError("could not trust the runtime root: " + output)
+    sources = {f"root-{name}": (os.path.join(RUNTIME_SIGNING, f"{name}.pem"), os.path.join(RUNTIME_SIGNING, f"{name}.key"))
+               for name in ("dotnet", "microsoft")}
+    for name, common_name in (("dotnet", ".NET"), ("microsoft", "Microsoft Corporation")):
+        pairs, ca = make_code_signing(os.path.join(directory, "elsewhere-" + name), common_name)
+        status, output = wine.run([trust, wine.to_windows(ca)])
+        if status != 0:
+            raise RuntimeError("could not trust the other CA: " + output)
+        sources[f"elsewhere-{name}"] = pairs["publisher"]
+    sources = {name: (STANDIN, pair) for name, pair in sources.items()}
+    if large_mib:
+        padded = os.path.join(directory, "standin-padded.exe")
+        with open(padded, "wb") as f:
+            f.write(standin_bytes().ljust(large_mib * 1024 * 1024, b"\0"))
+        sources["large"] = (padded, sources["root-dotnet"][1])
+    variants = {}
+    for name, (source, (certificate, key)) in sources.items():
+        target = os.path.join(directory, f"standin-{name}.exe")
+        sign(source, target, certificate, key)
+        with open(target, "rb") as f:
+            variants[name] = f.read()
     return variants
 
 

@@ -8,6 +8,8 @@ import xml.etree.ElementTree as ElementTree
 
 import pefile
 
+from harness import runtime_build
+
 ARTEFACT = os.environ.get("REPAIR_ARTEFACT", "")
 CAPTION = "赤砂回廊文件修复"
 FILE_NAME = "修复工具.exe"
@@ -84,6 +86,24 @@ class ArtefactTest(unittest.TestCase):
             image = f.read().lower()
         for dll in LATE_BOUND:
             self.assertIn(dll.encode("utf-16-le"), image, "named for LoadLibraryExW")
+
+    def test_it_pins_microsofts_installers_of_the_tables_build_and_allows_microsofts_roots(self):
+        # The cache says which pin went to which variant; the file, that
+        # each reached the program.
+        cache = os.path.join(os.path.dirname(ARTEFACT), "CMakeCache.txt")
+        settings = {}
+        with open(cache, encoding="utf-8") as f:
+            for line in f.read().splitlines():
+                name, _, typed = line.partition(":")
+                settings[name] = typed.partition("=")[2]
+        self.assertEqual((settings.get("REPAIR_RUNTIME_SHA512_X64"), settings.get("REPAIR_RUNTIME_SHA512_X86")),
+                         (runtime_build.SHA512_X64, runtime_build.SHA512_X86))
+        self.assertEqual(settings.get("REPAIR_RUNTIME_ROOTS"), runtime_build.MICROSOFT_ROOTS)
+        with open(ARTEFACT, "rb") as f:
+            image = f.read()
+        for value in (runtime_build.SHA512_X64, runtime_build.SHA512_X86, runtime_build.MICROSOFT_ROOTS,
+                      runtime_build.INSTALLER_X64, runtime_build.INSTALLER_X86):
+            self.assertIn(value.encode("utf-16-le"), image, value)
 
     def test_iswow64process_is_looked_up_not_imported(self):
         for dll, names in imported_dlls(self.pe).items():
