@@ -3,20 +3,32 @@
 #include <windows.h>
 
 #include "app/directories.h"
+#include "util/command_line.h"
+#include "util/constants.h"
+#include "util/join_path.h"
+#include "util/scoped.h"
 
 namespace repair {
 namespace {
 
-// One spelling for comparing: no long-path prefix, backslashes only, no
-// trailing separator.
+bool StartsWith(const std::wstring& path, const wchar_t* prefix) {
+    const std::size_t length = wcslen(prefix);
+    return path.size() >= length && CompareStringOrdinal(path.c_str(), static_cast<int>(length), prefix,
+                                                         static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
+// One spelling for comparing: backslashes only, no long-path or NT prefix
+// (a share's in its plain \\server\share form), no trailing separator.
 std::wstring Comparable(std::wstring path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0) {
-        path.erase(0, 4);
-    }
     for (wchar_t& c : path) {
         if (c == L'/') {
             c = L'\\';
         }
+    }
+    if (StartsWith(path, L"\\\\?\\UNC\\") || StartsWith(path, L"\\??\\UNC\\")) {
+        path.replace(0, 8, L"\\\\");
+    } else if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\??\\")) {
+        path.erase(0, 4);
     }
     while (!path.empty() && path.back() == L'\\') {
         path.pop_back();
@@ -47,6 +59,24 @@ std::optional<std::vector<ULONGLONG>> Query(ULONG what, DWORD* index) {
     return buffer;
 }
 
+// Whether two paths name one file, however each is spelt (a short name, a
+// prefix): by the volume and the file's index.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    const auto identity = [](const std::wstring& path) -> std::optional<std::pair<DWORD, ULONGLONG>> {
+        const HANDLE opened = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const ScopedHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (!file || GetFileInformationByHandle(file.get(), &info) == FALSE) {
+            return std::nullopt;
+        }
+        return std::make_pair(info.dwVolumeSerialNumber,
+                              (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+    };
+    const auto left = identity(a);
+    return left && left == identity(b);
+}
+
 }  // namespace
 
 bool IsInsideFolder(const std::wstring& folder, const std::wstring& path) {
@@ -67,12 +97,24 @@ bool AssembliesComeFromTheSystem(const std::optional<ActivationContextReport>& r
         return false;
     }
     const std::wstring& folder = report->appDirectory;
-    if (IsInsideFolder(folder, report->configurationPath)) {
+    // Nothing but the program's own, from its folder or below; the store is
+    // the system's wherever the program lies.
+    const auto fromTheFolder = [&](const std::wstring& path) {
+        return IsInsideFolder(folder, path) && !IsInsideFolder(report->systemStore, path);
+    };
+    const auto isPath = [](const std::wstring& name) { return name.find_first_of(L"\\/:") != std::wstring::npos; };
+    if (fromTheFolder(report->configurationPath)) {
         return false;
     }
-    for (std::size_t i = 1; i < report->assemblies.size(); ++i) {
-        const AssemblyOrigin& origin = report->assemblies[i];
-        if (IsInsideFolder(folder, origin.manifestPath) || IsInsideFolder(folder, origin.policyPath)) {
+    const std::wstring own = Comparable(report->programPath);
+    for (const AssemblyOrigin& origin : report->assemblies) {
+        const std::wstring manifest = Comparable(origin.manifestPath);
+        if (!own.empty() && CompareStringOrdinal(manifest.c_str(), static_cast<int>(manifest.size()), own.c_str(),
+                                                 static_cast<int>(own.size()), TRUE) == CSTR_EQUAL) {
+            continue;
+        }
+        if (fromTheFolder(origin.manifestPath) || fromTheFolder(origin.policyPath) ||
+            (isPath(origin.directoryName) && fromTheFolder(origin.directoryName))) {
             return false;
         }
     }
@@ -101,7 +143,22 @@ std::optional<ActivationContextReport> QueryProcessActivationContext() {
         }
         const auto* info = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(assembly->data());
         report.assemblies.push_back({Text(info->lpAssemblyManifestPath, info->ulManifestPathLength),
-                                     Text(info->lpAssemblyPolicyPath, info->ulPolicyPathLength)});
+                                     Text(info->lpAssemblyPolicyPath, info->ulPolicyPathLength),
+                                     Text(info->lpAssemblyDirectoryName, info->ulAssemblyDirectoryNameLength)});
+    }
+    // The program's own file as the loader spelt it, so that its manifest is
+    // known for the program's whatever the spelling.
+    report.programPath = ModulePath();
+    for (const AssemblyOrigin& origin : report.assemblies) {
+        if (!origin.manifestPath.empty() && SameFile(origin.manifestPath, report.programPath)) {
+            report.programPath = origin.manifestPath;
+            break;
+        }
+    }
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        report.systemStore = TryJoinPath(windows, kSideBySideStoreFolder).value_or(L"");
     }
     return report;
 }

@@ -1,5 +1,6 @@
 #include "app/elevation.h"
 
+#include "app/redirection_name.h"
 #include "util/constants.h"
 #include "ui/message.h"
 #include "util/quote.h"
@@ -62,8 +63,18 @@ class Win32ElevationShell final : public ElevationShell {
 public:
     std::optional<Arguments> CommandArguments() override { return ProcessArguments(); }
     std::wstring ExecutablePath() override { return ModulePath(); }
-    BOOL Execute(SHELLEXECUTEINFOW& request) override { return ShellExecuteExW(&request); }
-    void ShowWarning(const std::wstring& text) override { repair::ShowWarning(text); }
+    // The copy looks for the redirection name first, and must not find this
+    // process's hold.
+    BOOL Execute(SHELLEXECUTEINFOW& request) override {
+        ReleaseRedirectionName();
+        return ShellExecuteExW(&request);
+    }
+    // A message box loads the common controls: only with the name held again.
+    void ShowWarning(const std::wstring& text) override {
+        if (HoldRedirectionName()) {
+            repair::ShowWarning(text);
+        }
+    }
 };
 
 }  // namespace

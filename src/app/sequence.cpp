@@ -3,9 +3,11 @@
 #include "app/activation_context.h"
 #include "app/directories.h"
 #include "app/elevation.h"
+#include "app/redirection_name.h"
 #include "app/repair_tool.h"
 #include "app/single_run.h"
 #include "app/win32_stage_services.h"
+#include "process/child_environment.h"
 #include "runtime/detection.h"
 #include "runtime/install.h"
 #include "ui/progress_window.h"
@@ -17,10 +19,15 @@ ExitCode RunBootstrap(Stages& stages) {
     // folder that would be refused, the elevated one because the folder may
     // have changed since. No message: a message box is a window too, and
     // would load the common controls through the same context.
-    if (!stages.AssembliesComeFromTheSystem()) {
+    if (!stages.HoldRedirectionName() || !stages.AssembliesComeFromTheSystem()) {
         return kExitToolFailed;
     }
     const bool elevated = stages.IsAdministrator();
+    if (elevated) {
+        // The player's own values would reach what the known folders
+        // expand (%SystemDrive% in ProgramData's registry value).
+        stages.UseSystemFolderVariables();
+    }
     // Before anything touches the work folder, and before asking for elevation
     // again: a double click must not start a second run.
     if (stages.OtherRunInProgress(elevated)) {
@@ -45,10 +52,12 @@ namespace {
 
 class RealStages final : public Stages {
 public:
+    bool HoldRedirectionName() override { return repair::HoldRedirectionName(); }
     bool AssembliesComeFromTheSystem() override {
         return repair::AssembliesComeFromTheSystem(QueryProcessActivationContext());
     }
     bool IsAdministrator() override { return repair::IsAdministrator(); }
+    void UseSystemFolderVariables() override { repair::UseSystemFolderVariables(Win32EnvironmentShell()); }
     bool OtherRunInProgress(bool elevated) override { return repair::OtherRunInProgress(elevated); }
     void ShowRunningWindow() override { repair::ShowRunningWindow(); }
     void RelaunchElevated() override { repair::RelaunchElevated(); }

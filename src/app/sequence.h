@@ -10,11 +10,18 @@ namespace repair {
 class Stages {
 public:
     virtual ~Stages() = default;
+    // Whether no folder beside the program redirects its assemblies
+    // (<program>.local), holding the name for the run where it can. Asked
+    // first: the activation context does not report such a folder.
+    virtual bool HoldRedirectionName() = 0;
     // Whether every assembly bound into the process came from the system,
     // none from the program's own folder. Asked before anything that could
     // load a DLL through them: a window, a message box, a load by name.
     virtual bool AssembliesComeFromTheSystem() = 0;
     virtual bool IsAdministrator() = 0;
+    // Sets this process's SystemRoot, windir and SystemDrive from the
+    // system, before anything the elevated run reads could expand them.
+    virtual void UseSystemFolderVariables() = 0;
     virtual bool OtherRunInProgress(bool elevated) = 0;
     virtual void ShowRunningWindow() = 0;
     virtual void RelaunchElevated() = 0;

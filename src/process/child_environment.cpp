@@ -114,6 +114,16 @@ public:
 
 }  // namespace
 
+bool UseSystemFolderVariables(EnvironmentShell& shell) {
+    std::vector<Variable> folders;
+    for (const Variable& value : SystemValues(shell.Folders())) {
+        if (!SameName(value.first, kPathVariable)) {
+            folders.push_back(value);
+        }
+    }
+    return !folders.empty() && shell.SetOwnVariables(folders);
+}
+
 std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell, const std::wstring& tempFolder) {
     const std::vector<Variable> system = SystemValues(shell.Folders());
     if (system.empty() || tempFolder.empty()) {
@@ -122,14 +132,10 @@ std::optional<std::wstring> ChildEnvironment(EnvironmentShell& shell, const std:
     // Wine expands the machine's values (ComSpec, TEMP, windir) against the
     // caller's own SystemRoot and SystemDrive, which the player's session
     // may have set: they must be the system's before the block is built, or
-    // there is no block. This process reads no variable itself.
-    std::vector<Variable> expandedAgainst;
-    for (const Variable& value : system) {
-        if (!SameName(value.first, kPathVariable)) {
-            expandedAgainst.push_back(value);
-        }
-    }
-    if (!shell.SetOwnVariables(expandedAgainst)) {
+    // there is no block (the elevated run set them at its start already;
+    // again, in case anything since changed them). This process reads no
+    // variable itself.
+    if (!UseSystemFolderVariables(shell)) {
         return std::nullopt;
     }
     std::optional<std::vector<std::wstring>> entries = shell.MachineVariables();

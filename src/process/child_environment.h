@@ -42,6 +42,10 @@ public:
     virtual SystemFolders Folders() = 0;
 };
 
+// Sets SystemRoot, windir and SystemDrive in this process's own environment
+// from the system's folders; false when they cannot be had or set.
+bool UseSystemFolderVariables(EnvironmentShell& shell);
+
 // The environment block for an elevated child: the machine's variables and
 // the account's basics, sorted by name as Windows requires, each entry
 // NUL-terminated and the block ending in one more NUL. Nothing comes from

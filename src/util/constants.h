@@ -26,6 +26,12 @@ inline constexpr wchar_t kWintrustDll[] = L"wintrust.dll";
 inline constexpr wchar_t kCrypt32Dll[] = L"crypt32.dll";
 inline constexpr wchar_t kUserenvDll[] = L"userenv.dll";
 
+// What the loader appends to the program's file name for a folder of
+// redirected assemblies.
+inline constexpr wchar_t kRedirectionSuffix[] = L".local";
+// The system's side-by-side store, inside its Windows folder.
+inline constexpr wchar_t kSideBySideStoreFolder[] = L"WinSxS";
+
 // Directories.
 inline constexpr wchar_t kWorkFolderName[] = L"VandrelRepair";
 // When the ProgramData known folder cannot be had.

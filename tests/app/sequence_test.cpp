@@ -16,14 +16,17 @@ public:
     bool installSucceeds = true;
     bool runInProgress = false;
     bool systemAssemblies = true;
+    bool noRedirection = true;
     ExitCode toolResult = kExitCompleted;
     Calls calls;
 
+    bool HoldRedirectionName() override { return noRedirection; }
     bool AssembliesComeFromTheSystem() override { return systemAssemblies; }
     bool IsAdministrator() override {
         calls.push_back(L"admin?");
         return administrator;
     }
+    void UseSystemFolderVariables() override { calls.push_back(L"system variables"); }
     bool OtherRunInProgress(bool elevated) override {
         calls.push_back(elevated ? L"guard elevated" : L"guard standard");
         return runInProgress;
@@ -64,16 +67,16 @@ TEST(Bootstrap, WithTheRuntimePresentGoesStraightToTheTool) {
     FakeStages stages;
     stages.toolResult = kExitToolFailed;
     EXPECT_EQ(RunBootstrap(stages), kExitToolFailed);
-    EXPECT_EQ(stages.calls,
-              (Calls{L"admin?", L"guard elevated", L"work", L"client", L"window", L"runtime?", L"tool W C"}));
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"system variables", L"guard elevated", L"work", L"client", L"window",
+                                   L"runtime?", L"tool W C"}));
 }
 
 TEST(Bootstrap, InstallsAMissingRuntimeBeforeTheTool) {
     FakeStages stages;
     stages.runtimePresent = false;
     EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
-    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"guard elevated", L"work", L"client", L"window", L"runtime?",
-                                   L"install W", L"tool W C"}));
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"system variables", L"guard elevated", L"work", L"client", L"window",
+                                   L"runtime?", L"install W", L"tool W C"}));
 }
 
 TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {
@@ -84,13 +87,16 @@ TEST(Bootstrap, AFailedInstallEndsWith1WithoutTheTool) {
     EXPECT_EQ(stages.calls.back(), L"install W");
 }
 
-TEST(Bootstrap, AnAssemblyFromTheProgramsFolderEndsWith2BeforeAnythingElse) {
+TEST(Bootstrap, AnAssemblyOrARedirectionFolderFromTheProgramsFolderEndsWith2BeforeAnythingElse) {
     for (const bool administrator : {true, false}) {
-        FakeStages stages;
-        stages.administrator = administrator;
-        stages.systemAssemblies = false;
-        EXPECT_EQ(RunBootstrap(stages), kExitToolFailed);
-        EXPECT_EQ(stages.calls, Calls{}) << "no prompt, no window, no folder, no download";
+        for (const bool redirection : {true, false}) {
+            FakeStages stages;
+            stages.administrator = administrator;
+            stages.noRedirection = !redirection;
+            stages.systemAssemblies = redirection;
+            EXPECT_EQ(RunBootstrap(stages), kExitToolFailed);
+            EXPECT_EQ(stages.calls, Calls{}) << "no prompt, no window, no folder, no download";
+        }
     }
 }
 
@@ -100,8 +106,9 @@ TEST(Bootstrap, AStartWhileAnotherRunIsOnOnlyShowsThatRunAndEndsWith0) {
         stages.administrator = administrator;
         stages.runInProgress = true;
         EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
-        EXPECT_EQ(stages.calls, (Calls{L"admin?", administrator ? L"guard elevated" : L"guard standard", L"front"}))
-            << "no elevation asked for, the work folder untouched";
+        const Calls expected = administrator ? Calls{L"admin?", L"system variables", L"guard elevated", L"front"}
+                                             : Calls{L"admin?", L"guard standard", L"front"};
+        EXPECT_EQ(stages.calls, expected) << "no elevation asked for, the work folder untouched";
     }
 }
 

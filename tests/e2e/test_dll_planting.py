@@ -80,6 +80,12 @@ class DllPlantingTest(ScenarioTest):
         self.check_private_assembly_refused(os.environ["REPAIR_BOOTSTRAPPER"],
                                             os.path.join(wine.BIN_DIR, "manifest_probe.exe"), TOOL_X86, PORT)
 
+    def test_a_redirection_folder_beside_the_program_ends_the_run_and_a_run_holds_its_name(self):
+        self.check_redirection_folder_refused(os.environ["REPAIR_BOOTSTRAPPER"], wine.BIN_DIR, TOOL_X86, PORT)
+
+    def test_the_program_at_the_root_of_drive_c_runs(self):
+        self.check_runs_from_the_drive_root(os.environ["REPAIR_BOOTSTRAPPER"], TOOL_X86, PORT)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -224,6 +224,13 @@ class Wow64Test(ScenarioTest):
         self.check_private_assembly_refused(os.path.join(X86_BUILD, "修复工具.exe"),
                                             os.path.join(X86_BIN, "manifest_probe.exe"), TOOL_X64, PORT, TIMEOUT)
 
+    def test_a_redirection_folder_beside_the_program_ends_the_run_and_a_run_holds_its_name(self):
+        self.check_redirection_folder_refused(os.path.join(X86_BUILD, "修复工具.exe"), X86_BIN, TOOL_X64, PORT,
+                                              TIMEOUT)
+
+    def test_the_program_at_the_root_of_drive_c_runs(self):
+        self.check_runs_from_the_drive_root(os.path.join(X86_BUILD, "修复工具.exe"), TOOL_X64, PORT, TIMEOUT)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -106,6 +106,9 @@ def quote(value):
 
 
 WORK_FOLDER = "VandrelRepair"
+# The store's folder name for the Common Controls 6 assembly under Wine 8, as
+# a .local folder would hold it (on Windows: ..._6.0.<build>_none_<hash>).
+COMMON_CONTROLS_FOLDER = "x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0.2600.2982_none_deadbeef"
 
 
 def clear_work_folders():
@@ -505,6 +508,56 @@ class ScenarioTest(unittest.TestCase):
         server.__enter__()
         self.addCleanup(server.stop)
         return server
+
+    def check_redirection_folder_refused(self, program_source, dll_source_dir, tool, port, timeout=60):
+        """A <program>.local folder, in another letter case, holding a Common
+        Controls assembly folder with a DLL, ends the run with 2 before any
+        window, request or child. Without it, a run holds the name: a folder
+        of that name cannot be made beside the program while it lasts."""
+        folder = "redirected"
+        program = self.scenario.install_program(folder, source=program_source)
+        assembly = os.path.join(self.scenario.root, folder, "修复工具.EXE.LOCAL", COMMON_CONTROLS_FOLDER)
+        os.makedirs(assembly)
+        self.scenario.plant(os.path.join(folder, "修复工具.EXE.LOCAL", COMMON_CONTROLS_FOLDER), ("comctl32.dll",),
+                            dll_source_dir)
+        record = self.scenario.expect_standin(tool, 0)
+        server = self.serve(port, {"/" + tool: Payload(standin_bytes(), "slow", seconds=3)})
+        env = {"WINEDLLOVERRIDES": "comctl32=n,b;mscoree,mshtml="}
+        outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", timeout=timeout, linux_env=env)
+        self.assertEqual(outcome.exit_code, 2, outcome.log)
+        self.assertEqual((outcome.boxes, outcome.windows), ([], []), "no message box, no window")
+        self.assertEqual(server.requests, [], "nothing downloaded")
+        self.assertIsNone(read_record(record), "nothing started")
+
+        shutil.rmtree(os.path.dirname(assembly))
+        windows_folder = program.rsplit("\\", 1)[0]
+        self.assertEqual(wine.run(["cmd", "/c", "mkdir", windows_folder + "\\修复工具.exe.local"])[0], 0,
+                         "the control: without a run, the folder can be made")
+        os.rmdir(os.path.join(self.scenario.root, folder, "修复工具.exe.local"))
+        run = self.scenario.start(quote(program) + " --client-dir D:\\Games", timeout=timeout)
+        deadline = time.monotonic() + timeout
+        while not server.requests and time.monotonic() < deadline:
+            time.sleep(0.1)
+        made = [wine.run(["cmd", "/c", "mkdir", windows_folder + "\\" + name])[0]
+                for name in ("修复工具.exe.local", "修复工具.EXE.LOCAL")]
+        outcome = run.wait()
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertIsNotNone(read_record(record), "the tool ran")
+        self.assertNotIn(0, made, "a folder of the name was made during the run")
+        self.assertEqual([n for n in os.listdir(os.path.join(self.scenario.root, folder)) if n.lower().endswith(".local")],
+                         [], "the hold is gone with the run")
+
+    def check_runs_from_the_drive_root(self, program_source, tool, port, timeout=60):
+        """The program at C:\\, where the system's store lies below its folder, runs as anywhere."""
+        target = wine.drive_c("修复工具.exe")
+        shutil.copy(program_source, target)
+        self.addCleanup(os.remove, target)
+        record = self.scenario.expect_standin(tool, 0)
+        self.serve(port, {"/" + tool: Payload(standin_bytes())})
+        outcome = self.scenario.run(quote("C:\\修复工具.exe") + " --client-dir D:\\Games", timeout=timeout)
+        self.assertEqual(outcome.exit_code, 0, outcome.log)
+        self.assertEqual(outcome.boxes, [])
+        self.assertIsNotNone(read_record(record), "the tool ran")
 
     def check_private_assembly_refused(self, program_source, probe_source, tool, port, timeout=60):
         """A private Common Controls assembly planted in the program's folder
