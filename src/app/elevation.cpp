@@ -9,23 +9,31 @@
 namespace repair {
 
 std::wstring RelaunchParameters(const std::optional<Arguments>& arguments) {
-    std::wstring parameters;
+    std::wstring parameters = kRelaunchedMark;
     if (!arguments) {
         return parameters;
     }
-    for (std::size_t i = 1; i < arguments->size(); ++i) {
-        if (!parameters.empty()) {
-            parameters += L' ';
-        }
+    for (std::size_t i = IsRelaunchedCopy(arguments) ? 2 : 1; i < arguments->size(); ++i) {
+        parameters += L' ';
         parameters += Quote((*arguments)[i]);
     }
     return parameters;
 }
 
+bool IsRelaunchedCopy(const std::optional<Arguments>& arguments) {
+    return arguments && arguments->size() >= 2 && (*arguments)[1] == kRelaunchedMark;
+}
+
+bool IsRelaunchedCopy() {
+    return IsRelaunchedCopy(ProcessArguments());
+}
+
 SHELLEXECUTEINFOW RelaunchRequest(const std::wstring& modulePath, const std::wstring& parameters) {
     SHELLEXECUTEINFOW request = {};
     request.cbSize = sizeof(request);
-    request.fMask = 0;
+    // This process ends as soon as the call returns: the shell must have
+    // finished the launch by then.
+    request.fMask = SEE_MASK_NOASYNC;
     request.hwnd = nullptr;
     request.lpVerb = kElevationVerb;
     request.lpFile = modulePath.c_str();
@@ -82,6 +90,11 @@ public:
 void RelaunchElevated() {
     Win32ElevationShell shell;
     RelaunchElevatedWith(shell);
+}
+
+void ShowElevationRefused() {
+    Win32ElevationShell shell;
+    shell.ShowWarning(kElevationRefusedText);
 }
 
 }  // namespace repair

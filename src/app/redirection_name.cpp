@@ -54,7 +54,8 @@ public:
         // Every entry whose name matches, whatever its letter case (a folder
         // may be case-sensitive, and then hold more than one).
         WIN32_FIND_DATAW found = {};
-        ScopedFindHandle search(FindFirstFileExW(path->c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+        ScopedFindHandle search(
+            FindFirstFileExW(path->c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
         if (!search) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -72,8 +73,7 @@ public:
         RedirectionEntry worst = RedirectionEntry::kNone;
         do {
             const std::optional<std::wstring> each = TryJoinPath(folder, found.cFileName);
-            const RedirectionEntry entry =
-                each ? EntryOf(*each, found.dwFileAttributes) : RedirectionEntry::kFolder;
+            const RedirectionEntry entry = each ? EntryOf(*each, found.dwFileAttributes) : RedirectionEntry::kFolder;
             if (!Allows(entry)) {
                 return entry;
             }
@@ -87,9 +87,9 @@ public:
         if (!path) {
             return false;
         }
-        const HANDLE file = CreateFileW(path->c_str(), GENERIC_READ | DELETE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                        nullptr);
+        const HANDLE file =
+            CreateFileW(path->c_str(), GENERIC_READ | DELETE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return false;
         }
@@ -147,6 +147,8 @@ bool HoldRedirectionName() {
     return HoldRedirectionName(ProcessRedirection(), path.substr(0, slash + 1), ProgramFileNames());
 }
 
-void ReleaseRedirectionName() { ProcessRedirection().Release(); }
+void ReleaseRedirectionName() {
+    ProcessRedirection().Release();
+}
 
 }  // namespace repair

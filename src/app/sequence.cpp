@@ -36,7 +36,13 @@ ExitCode RunBootstrap(Stages& stages) {
     }
     if (!elevated) {
         // The elevated copy does the work; this process must leave no trace.
-        stages.RelaunchElevated();
+        // A copy that "runas" could not elevate (no prompt can appear with
+        // UAC off on a standard account) says so instead of starting another.
+        if (stages.IsRelaunchedCopy()) {
+            stages.ShowElevationRefused();
+        } else {
+            stages.RelaunchElevated();
+        }
         return kExitCompleted;
     }
     const std::wstring workDirectory = stages.PrepareWorkDirectory();
@@ -61,6 +67,8 @@ public:
     bool OtherRunInProgress(bool elevated) override { return repair::OtherRunInProgress(elevated); }
     void ShowRunningWindow() override { repair::ShowRunningWindow(); }
     void RelaunchElevated() override { repair::RelaunchElevated(); }
+    bool IsRelaunchedCopy() override { return repair::IsRelaunchedCopy(); }
+    void ShowElevationRefused() override { repair::ShowElevationRefused(); }
     std::wstring PrepareWorkDirectory() override { return repair::PrepareWorkDirectory(); }
     std::wstring ResolveClientDirectory() override { return repair::ResolveClientDirectory(); }
     void CreateProgressWindow() override { repair::CreateProgressWindow(); }

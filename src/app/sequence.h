@@ -25,6 +25,9 @@ public:
     virtual bool OtherRunInProgress(bool elevated) = 0;
     virtual void ShowRunningWindow() = 0;
     virtual void RelaunchElevated() = 0;
+    // A copy that "runas" started and that is still no administrator.
+    virtual bool IsRelaunchedCopy() = 0;
+    virtual void ShowElevationRefused() = 0;
     virtual std::wstring PrepareWorkDirectory() = 0;
     virtual std::wstring ResolveClientDirectory() = 0;
     virtual void CreateProgressWindow() = 0;

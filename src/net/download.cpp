@@ -23,6 +23,8 @@ namespace {
 
 // How often the waiting thread shows what arrived and looks at the clock.
 constexpr DWORD kWatchIntervalMs = 100;
+// The most one look of the watch counts as silence, however late it comes.
+constexpr DWORD kMaxSilenceSliceMs = 1000;
 constexpr wchar_t kPartialPrefix[] = L"dl";
 constexpr wchar_t kPartialSuffix[] = L".tmp";
 constexpr wchar_t kPartialPattern[] = L"dl*.tmp";  // what GetTempFileNameW makes of the prefix
@@ -85,7 +87,7 @@ bool WatchTransfer(const std::shared_ptr<Transfer>& transfer, ProgressSink& sink
     const HANDLE waitFor = thread.get();
     while (WaitPumping(&waitFor, 1, kWatchIntervalMs) != 0) {
         transfer->state.ReplayInto(sink);
-        if (transfer->state.StalledAt(GetTickCount64(), stallMs)) {
+        if (transfer->state.SilentAt(GetTickCount64(), stallMs, kMaxSilenceSliceMs)) {
             transfer->state.Abandon();
             return false;
         }

@@ -16,7 +16,7 @@ private:
 
 }  // namespace
 
-TransferState::TransferState(ULONGLONG startTick) : lastData_(startTick) {}
+TransferState::TransferState(ULONGLONG startTick) : lastLook_(startTick) {}
 
 bool TransferState::NoteProgress(ULONG progress, ULONG progressMax, ULONGLONG now) {
     Exclusive hold(lock_);
@@ -25,7 +25,8 @@ bool TransferState::NoteProgress(ULONG progress, ULONG progressMax, ULONGLONG no
     }
     if (progress > bytes_) {
         bytes_ = progress;
-        lastData_ = now;
+        lastLook_ = now > lastLook_ ? now : lastLook_;
+        silentMs_ = 0;
     }
     return !abandoned_;
 }
@@ -60,9 +61,14 @@ void TransferState::ReplayInto(ProgressSink& sink) {
     }
 }
 
-bool TransferState::StalledAt(ULONGLONG now, DWORD stallMs) const {
+bool TransferState::SilentAt(ULONGLONG now, DWORD stallMs, DWORD maxSliceMs) {
     Exclusive hold(lock_);
-    return now >= lastData_ && now - lastData_ >= stallMs;
+    if (now > lastLook_) {
+        const ULONGLONG slice = now - lastLook_;
+        silentMs_ += slice < maxSliceMs ? slice : maxSliceMs;
+        lastLook_ = now;
+    }
+    return silentMs_ >= stallMs;
 }
 
 void TransferState::Abandon() {

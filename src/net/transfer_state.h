@@ -27,7 +27,13 @@ public:
 
     // Waiting thread.
     void ReplayInto(ProgressSink& sink);
-    bool StalledAt(ULONGLONG now, DWORD stallMs) const;
+    // One look of the watch at now: whether the transfer has been silent for
+    // stallMs of the time the watch was awake to see. A look that comes late
+    // (the whole process got no processor: a scan, a patcher, a swapping
+    // machine) counts at most maxSliceMs since the last, so starvation never
+    // adds up to a stall, while a server silent under looks at the usual
+    // pace is given up after the same time on an idle or a busy machine.
+    bool SilentAt(ULONGLONG now, DWORD stallMs, DWORD maxSliceMs);
     void Abandon();
     bool Abandoned() const;
     // Whether a file of this size is all the transfer announced: not shorter
@@ -51,7 +57,8 @@ private:
     // Only the newest of each is still true when the window thread looks.
     std::optional<Lines> lines_;
     std::optional<Bar> bar_;
-    ULONGLONG lastData_;
+    ULONGLONG lastLook_;      // the last look, or the newest data if later
+    ULONGLONG silentMs_ = 0;  // seen since the newest data
     ULONG bytes_ = 0;
     std::optional<ULONG> announced_;
     bool abandoned_ = false;

@@ -73,10 +73,9 @@ int RunAndWait(const std::wstring& path, const std::wstring& args, bool showNorm
     // Both children run as administrator: neither may see what the user's
     // own session put in this process's environment, nor start wherever the
     // program happened to be started from (a downloads folder).
-    const std::wstring directory = ChildDirectory(path);
-    std::optional<std::wstring> environment = directory.empty() || !IsRealFolder(tempFolder)
-                                                  ? std::nullopt
-                                                  : ChildEnvironment(Win32EnvironmentShell(), tempFolder);
+    const std::wstring& directory = tempFolder;
+    std::optional<std::wstring> environment =
+        IsRealFolder(tempFolder) ? ChildEnvironment(Win32EnvironmentShell(), tempFolder) : std::nullopt;
     if (!environment) {
         if (started) {
             started();

@@ -10,15 +10,16 @@ namespace repair {
 // The quoted path, then one space and the arguments when there are any.
 std::wstring ChildCommandLine(const std::wstring& path, const std::wstring& args);
 
-// The folder a child starts in: the one its program lies in. Empty when the
-// path names none.
+// The folder a program lies in. Empty when the path names none.
 std::wstring ChildDirectory(const std::wstring& path);
 
 // Start-up information asking for the normal show state, or for nothing.
 STARTUPINFOW ChildStartupInfo(bool showNormal);
 
-// Runs one executable to its end, in its own folder, with the machine's
-// environment only and tempFolder as its TEMP and TMP, keeping the thread's
+// Runs one executable to its end, started in tempFolder (a tool that writes
+// a log where it starts, and a game it starts in turn, then leave nothing in
+// the folder of the downloads and hold nothing there open), with the
+// machine's environment only and tempFolder as its TEMP and TMP, keeping the thread's
 // windows answering and trying again for a while when the file is busy.
 // tempFolder is the caller's to make and to vouch for (only the caller
 // knows who else can write there); it must be a real folder, not a link,

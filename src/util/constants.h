@@ -48,6 +48,9 @@ inline constexpr wchar_t kPromptGuardName[] = L"Local\\VandrelRepairBootstrapper
 
 // Elevation.
 inline constexpr wchar_t kElevationVerb[] = L"runas";
+// The first argument of the copy that "runas" starts: a copy that is still
+// no administrator (UAC off on a standard account) must not start another.
+inline constexpr wchar_t kRelaunchedMark[] = L"--elevated-copy";
 inline constexpr wchar_t kElevationRefusedText[] = L"修复客户端需要管理员权限，请允许弹出的权限确认。";
 
 // Progress window.

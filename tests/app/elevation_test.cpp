@@ -1,5 +1,7 @@
 #include "app/elevation.h"
 
+#include "app/directories.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -7,29 +9,41 @@
 namespace repair {
 namespace {
 
-TEST(RelaunchParameters, QuotesEveryArgumentAfterTheProgramPath) {
-    EXPECT_EQ(RelaunchParameters(Arguments{L"C:\\p.exe"}), L"");
-    EXPECT_EQ(RelaunchParameters(std::nullopt), L"");
-    EXPECT_EQ(RelaunchParameters(Arguments{L"C:\\p.exe", L""}), L"\"\"");
+TEST(RelaunchParameters, TheMarkThenEveryArgumentAfterTheProgramPathQuoted) {
+    EXPECT_EQ(RelaunchParameters(Arguments{L"C:\\p.exe"}), L"--elevated-copy");
+    EXPECT_EQ(RelaunchParameters(std::nullopt), L"--elevated-copy");
+    EXPECT_EQ(RelaunchParameters(Arguments{L"C:\\p.exe", L""}), L"--elevated-copy \"\"");
     EXPECT_EQ(RelaunchParameters(Arguments{L"C:\\p.exe", L"--client-dir", L"D:\\My Games\\"}),
-              L"\"--client-dir\" \"D:\\My Games\\\\\"");
+              L"--elevated-copy \"--client-dir\" \"D:\\My Games\\\\\"");
+    EXPECT_EQ(RelaunchParameters(Arguments{L"C:\\p.exe", L"--elevated-copy", L"x"}), L"--elevated-copy \"x\"")
+        << "never marked twice";
 }
 
-TEST(RelaunchParameters, TheElevatedCopySeesTheSameArguments) {
+TEST(RelaunchParameters, TheElevatedCopySeesTheSameArgumentsAfterTheMarkAndTheSameClientFolder) {
     const Arguments original{
         L"C:\\程序\\修复工具.exe", L"--client-dir", L"D:\\My Games\\赤砂\\", L"", L"say \"hi\"", L"a\\\\\"b", L"\t"};
     const std::optional<Arguments> copy =
         SplitCommandLine((L"\"" + original[0] + L"\" " + RelaunchParameters(original)).c_str());
     ASSERT_TRUE(copy.has_value());
-    EXPECT_EQ(*copy, original);
+    EXPECT_TRUE(IsRelaunchedCopy(copy));
+    EXPECT_FALSE(IsRelaunchedCopy(original));
+    Arguments unmarked = *copy;
+    unmarked.erase(unmarked.begin() + 1);
+    EXPECT_EQ(unmarked, original);
+    for (const Arguments& tail : {Arguments{L"p", L"--client-dir"}, Arguments{L"p", L"x", L"--CLIENT-DIR", L"y"},
+                                  Arguments{L"p", L"--client-dir", L"--elevated-copy"}}) {
+        const auto split = SplitCommandLine((L"p " + RelaunchParameters(tail)).c_str());
+        const auto none = [](const std::wstring&) { return INVALID_FILE_ATTRIBUTES; };
+        EXPECT_EQ(ChooseClientDirectory(split, L"E", none), ChooseClientDirectory(tail, L"E", none));
+    }
 }
 
-TEST(RelaunchRequest, AsksForRunasWithoutWaitingOrAHandle) {
+TEST(RelaunchRequest, AsksForRunasWithoutAHandleAndFinishedBeforeItReturns) {
     const std::wstring module = L"C:\\games\\修复工具.exe";
     const std::wstring none;
     const SHELLEXECUTEINFOW bare = RelaunchRequest(module, none);
     EXPECT_EQ(bare.cbSize, sizeof(SHELLEXECUTEINFOW));
-    EXPECT_EQ(bare.fMask, 0u);
+    EXPECT_EQ(bare.fMask, static_cast<ULONG>(SEE_MASK_NOASYNC)) << "this process ends right after";
     EXPECT_EQ(bare.hwnd, nullptr);
     EXPECT_STREQ(bare.lpVerb, L"runas");
     EXPECT_EQ(bare.lpFile, module.c_str());
@@ -62,7 +76,7 @@ TEST(RelaunchElevated, WarnsOnlyWhenTheShellRefuses) {
     FakeShell shell;
     shell.arguments = Arguments{L"C:\\p.exe", L"--client-dir", L"x"};
     RelaunchElevatedWith(shell);
-    EXPECT_EQ(shell.requests, (std::vector<std::wstring>{L"C:\\p.exe", L"\"--client-dir\" \"x\""}));
+    EXPECT_EQ(shell.requests, (std::vector<std::wstring>{L"C:\\p.exe", L"--elevated-copy \"--client-dir\" \"x\""}));
     EXPECT_TRUE(shell.warnings.empty());
 
     shell.answer = FALSE;
@@ -78,7 +92,7 @@ TEST(RelaunchElevated, WarnsOnlyWhenTheShellRefuses) {
 TEST(RelaunchElevated, StartsTheCopyWithoutParametersWhenTheSplitFails) {
     FakeShell shell;
     RelaunchElevatedWith(shell);
-    EXPECT_EQ(shell.requests, (std::vector<std::wstring>{L"C:\\p.exe", L"(null)"}));
+    EXPECT_EQ(shell.requests, (std::vector<std::wstring>{L"C:\\p.exe", L"--elevated-copy"}));
 }
 
 TEST(IsAdministrator, WineRunsEveryProcessAsAnAdministrator) {

@@ -52,8 +52,7 @@ TEST(HoldRedirectionName, GoesOnOnlyWithNoFolderOrLooseFileUnderEitherNameAndHol
         {"a folder under the short name", {{kShort, {Entry::kFolder, Entry::kFolder}}}, true, false, false},
         {"a file nobody holds", {{kLong, {Entry::kFile, Entry::kFile}}}, true, false, false},
         {"another run's hold (a second start)", {{kLong, {Entry::kHeldFile, Entry::kHeldFile}}}, true, true, false},
-        {"a folder made between the look and the claim", {{kLong, {Entry::kNone, Entry::kFolder}}}, true, false,
-         false},
+        {"a folder made between the look and the claim", {{kLong, {Entry::kNone, Entry::kFolder}}}, true, false, false},
         {"a folder only administrators can write", {}, false, true, false},
     };
     for (const Case& c : cases) {

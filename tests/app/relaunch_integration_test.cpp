@@ -33,12 +33,12 @@ std::string RelaunchWith(const ScratchDirectory& scratch, const std::wstring& ta
 TEST(RelaunchElevated, TheRunasCopyGetsTheSameArguments) {
     ScratchDirectory scratch(L"relaunch");
     EXPECT_EQ(RelaunchWith(scratch, L" --client-dir \"D:\\My Games\\赤砂回廊\\\\\" \"\" \"say \\\"hi\\\"\" C:\\"),
-              "--client-dir\nD:\\My Games\\赤砂回廊\\\n\nsay \"hi\"\nC:\\\n");
+              "--elevated-copy\n--client-dir\nD:\\My Games\\赤砂回廊\\\n\nsay \"hi\"\nC:\\\n");
 }
 
-TEST(RelaunchElevated, WithoutArgumentsTheCopyGetsNone) {
+TEST(RelaunchElevated, WithoutArgumentsTheCopyGetsOnlyTheMark) {
     ScratchDirectory scratch(L"relaunch-bare");
-    EXPECT_EQ(RelaunchWith(scratch, L""), "(none)\n");
+    EXPECT_EQ(RelaunchWith(scratch, L""), "--elevated-copy\n") << "only the mark";
 }
 
 }  // namespace

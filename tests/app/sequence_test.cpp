@@ -17,6 +17,7 @@ public:
     bool runInProgress = false;
     bool systemAssemblies = true;
     bool noRedirection = true;
+    bool relaunched = false;
     ExitCode toolResult = kExitCompleted;
     Calls calls;
 
@@ -33,6 +34,8 @@ public:
     }
     void ShowRunningWindow() override { calls.push_back(L"front"); }
     void RelaunchElevated() override { calls.push_back(L"relaunch"); }
+    bool IsRelaunchedCopy() override { return relaunched; }
+    void ShowElevationRefused() override { calls.push_back(L"warn elevation"); }
     std::wstring PrepareWorkDirectory() override {
         calls.push_back(L"work");
         return L"W";
@@ -61,6 +64,18 @@ TEST(Bootstrap, AnUnelevatedProcessOnlyRelaunchesAndEndsWith0) {
     stages.administrator = false;
     EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
     EXPECT_EQ(stages.calls, (Calls{L"admin?", L"guard standard", L"relaunch"}));
+}
+
+TEST(Bootstrap, ACopyThatRunasLeftUnelevatedSaysSoOnceAndNeverRelaunches) {
+    FakeStages stages;
+    stages.administrator = false;
+    stages.relaunched = true;
+    EXPECT_EQ(RunBootstrap(stages), kExitCompleted);
+    EXPECT_EQ(stages.calls, (Calls{L"admin?", L"guard standard", L"warn elevation"}));
+    stages = FakeStages();
+    stages.relaunched = true;
+    RunBootstrap(stages);
+    EXPECT_EQ(stages.calls.back(), L"tool W C") << "elevated, the mark changes nothing";
 }
 
 TEST(Bootstrap, WithTheRuntimePresentGoesStraightToTheTool) {

@@ -166,12 +166,18 @@ class Scenario:
         shutil.copy(source or os.environ["REPAIR_BOOTSTRAPPER"], os.path.join(directory, name))
         return "C:\\e2e\\" + os.path.basename(self.root) + "\\" + folder + "\\" + name
 
-    def expect_standin(self, file_name, exit_code, sleep_ms=0):
+    def expect_standin(self, file_name, exit_code, sleep_ms=0, leave=None, until=None):
         """Prepares the config the stand-in will find once it is downloaded
-        under file_name. Returns its record path."""
+        under file_name; with leave, it writes a file of that name where it
+        is started; with until (a Linux path), it runs until that file
+        exists. Returns its record path."""
         record = os.path.join(self.records, file_name + ".txt")
         with open(os.path.join(self.configs, file_name + ".cfg"), "w", encoding="utf-8") as f:
             f.write(f"exit={exit_code}\nrecord={wine.to_windows(record)}\nsleep={sleep_ms}\n")
+            if leave:
+                f.write(f"leave={leave}\n")
+            if until:
+                f.write(f"waitfor={wine.to_windows(until)}\n")
         return record
 
     def start(self, command_line, timeout=60, close_window=False, probe_hang=False, env=None, linux_env=None,
@@ -436,11 +442,10 @@ def planted_machine_path():
 def assert_started_clean(test, record, work_dir="C:\\ProgramData\\VandrelRepair"):
     """The stand-in that wrote record saw none of PLAYER_ENVIRONMENT or
     PLANTED_MACHINE, found the system's own folders, a PATH of them only and a
-    temp folder of its own inside the work folder, and started in the folder
-    it was downloaded to."""
+    temp folder of its own inside the work folder, and started there."""
     started = read_start(record)
     test.assertIsNotNone(started, "it ran")
-    test.assertEqual(started.directory.lower(), work_dir.lower())
+    test.assertEqual(started.directory.lower(), (work_dir + "\\temp").lower(), "started in its own temp folder")
     for name in PLAYER_ENVIRONMENT:
         if name not in ("PATH", "SystemRoot", "windir"):
             test.assertNotIn(name.upper(), started.environment, f"{name} reached an elevated child")
@@ -521,7 +526,7 @@ class ScenarioTest(unittest.TestCase):
         self.scenario.plant(os.path.join(folder, "修复工具.EXE.LOCAL", COMMON_CONTROLS_FOLDER), ("comctl32.dll",),
                             dll_source_dir)
         record = self.scenario.expect_standin(tool, 0)
-        server = self.serve(port, {"/" + tool: Payload(standin_bytes(), "slow", seconds=3)})
+        server = self.serve(port, {"/" + tool: Payload(standin_bytes())})
         env = {"WINEDLLOVERRIDES": "comctl32=n,b;mscoree,mshtml="}
         outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", timeout=timeout, linux_env=env)
         self.assertEqual(outcome.exit_code, 2, outcome.log)
@@ -530,22 +535,45 @@ class ScenarioTest(unittest.TestCase):
         self.assertIsNone(read_record(record), "nothing started")
 
         shutil.rmtree(os.path.dirname(assembly))
+        release = os.path.join(self.scenario.records, "release-the-tool")
+        record = self.scenario.expect_standin(tool, 0, until=release)
         windows_folder = program.rsplit("\\", 1)[0]
         self.assertEqual(wine.run(["cmd", "/c", "mkdir", windows_folder + "\\修复工具.exe.local"])[0], 0,
                          "the control: without a run, the folder can be made")
         os.rmdir(os.path.join(self.scenario.root, folder, "修复工具.exe.local"))
         run = self.scenario.start(quote(program) + " --client-dir D:\\Games", timeout=timeout)
         deadline = time.monotonic() + timeout
-        while not server.requests and time.monotonic() < deadline:
+        while read_record(record) is None and time.monotonic() < deadline:
             time.sleep(0.1)
         made = [wine.run(["cmd", "/c", "mkdir", windows_folder + "\\" + name])[0]
                 for name in ("修复工具.exe.local", "修复工具.EXE.LOCAL")]
+        with open(release, "w", encoding="utf-8"):
+            pass
         outcome = run.wait()
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertIsNotNone(read_record(record), "the tool ran")
         self.assertNotIn(0, made, "a folder of the name was made during the run")
         self.assertEqual([n for n in os.listdir(os.path.join(self.scenario.root, folder)) if n.lower().endswith(".local")],
                          [], "the hold is gone with the run")
+
+    def check_what_the_tool_leaves_stays_out_of_the_downloads(self, program, tool, port, timeout=60):
+        """A tool that writes a log where it is started, run twice: no work
+        folder, moved aside or not, holds the log among the downloads. (Under
+        Wine every run after the first moves the folder aside anyway: it reads
+        back no owner or protected list; so the folders are judged by what
+        they hold, not by how many there are.)"""
+        self.serve(port, {"/" + tool: Payload(standin_bytes())})
+        for _ in range(2):
+            record = self.scenario.expect_standin(tool, 0, leave="repair.log")
+            outcome = self.scenario.run(quote(program) + " --client-dir D:\\Games", timeout=timeout)
+            self.assertEqual(outcome.exit_code, 0, outcome.log)
+            os.remove(record)
+        data = wine.drive_c("ProgramData")
+        folders = [os.path.join(data, n) for n in os.listdir(data) if n.startswith(WORK_FOLDER)]
+        self.assertTrue(folders)
+        for folder in folders:
+            self.assertNotIn("repair.log", os.listdir(folder), folder)
+        self.assertIn("repair.log", os.listdir(os.path.join(self.scenario.work_dir, "temp")), "left in its own folder")
 
     def check_runs_from_the_drive_root(self, program_source, tool, port, timeout=60):
         """The program at C:\\, where the system's store lies below its folder, runs as anywhere."""

@@ -20,19 +20,46 @@ public:
     }
 };
 
+// Looks every 100 ms from..to (exclusive); the first tick at which the watch
+// would give up, or 0.
+ULONGLONG FirstSilence(TransferState& state, ULONGLONG from, ULONGLONG to, ULONGLONG step = 100) {
+    for (ULONGLONG now = from; now < to; now += step) {
+        if (state.SilentAt(now, 3000, 1000)) {
+            return now;
+        }
+    }
+    return 0;
+}
+
 TEST(TransferState, OnlyGrowingByteCountsKeepATransferAlive) {
     TransferState state(1000);
-    EXPECT_FALSE(state.StalledAt(3999, 3000));
-    EXPECT_TRUE(state.StalledAt(4000, 3000)) << "nothing at all arrived";
+    EXPECT_EQ(FirstSilence(state, 1100, 9000), 4000u) << "nothing at all arrived";
 
-    EXPECT_TRUE(state.NoteProgress(0, 0, 3500)) << "connecting, no data yet";
-    EXPECT_TRUE(state.StalledAt(4000, 3000));
-    state.NoteProgress(65536, 0, 3900);
-    EXPECT_FALSE(state.StalledAt(6899, 3000));
-    state.NoteProgress(65536, 0, 6000);  // the same count again: no new data
-    EXPECT_TRUE(state.StalledAt(6900, 3000));
-    state.NoteProgress(70000, 0, 6900);
-    EXPECT_FALSE(state.StalledAt(9000, 3000)) << "a slow transfer that keeps delivering is never cut";
+    TransferState connecting(1000);
+    EXPECT_TRUE(connecting.NoteProgress(0, 0, 3500)) << "connecting, no data yet";
+    EXPECT_EQ(FirstSilence(connecting, 1100, 9000), 4000u);
+
+    TransferState slow(1000);
+    EXPECT_EQ(FirstSilence(slow, 1100, 3900), 0u);
+    slow.NoteProgress(65536, 0, 3900);
+    slow.NoteProgress(65536, 0, 6000);  // the same count again: no new data
+    EXPECT_EQ(FirstSilence(slow, 4000, 9000), 6900u);
+    slow.NoteProgress(70000, 0, 6950);
+    EXPECT_EQ(FirstSilence(slow, 7000, 9900), 0u) << "a slow transfer that keeps delivering is never cut";
+}
+
+TEST(TransferState, AStarvedWatchGivesNothingUpAndASilentServerIsGivenUpOnTime) {
+    TransferState starved(0);
+    for (const ULONGLONG late : {5000, 12000, 12100}) {
+        EXPECT_FALSE(starved.SilentAt(late, 3000, 1000)) << "looks seconds late count a second each at most";
+    }
+    EXPECT_EQ(FirstSilence(starved, 12200, 20000), 13000u) << "then the usual pace decides again";
+
+    TransferState busy(0);
+    busy.NoteProgress(4096, 0, 50);
+    EXPECT_EQ(FirstSilence(busy, 100, 20000, 250), 3100u) << "slower looks, the same silence";
+    busy.NoteProgress(8192, 0, 3060);
+    EXPECT_FALSE(busy.SilentAt(3100, 3000, 1000)) << "new data starts the count again";
 }
 
 TEST(TransferState, AFileIsWholeUnlessShorterThanTheAnnouncedLength) {

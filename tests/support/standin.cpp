@@ -9,6 +9,8 @@
 //   record=<path of the record to write>
 //   sleep=<milliseconds to run before exiting>
 //   started=<path of a file to append the wall-clock start time to, in 100 ns units since 1601>
+//   leave=<name of a file to write in its current folder, as a tool writes its log>
+//   waitfor=<path of a file whose appearance ends the run, within two minutes>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -28,6 +30,8 @@ int wmain() {
     unsigned long exitCode = 0;
     unsigned long sleepMs = 0;
     std::wstring record;
+    std::wstring leave;
+    std::wstring waitFor;
     std::wstring configPath = std::wstring(self) + L".cfg";
     if (GetFileAttributesW(configPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const wchar_t* name = wcsrchr(self, L'\\');
@@ -42,6 +46,10 @@ int wmain() {
             exitCode = std::stoul(line.substr(5), nullptr, 0);
         } else if (line.rfind("sleep=", 0) == 0) {
             sleepMs = std::stoul(line.substr(6), nullptr, 0);
+        } else if (line.rfind("waitfor=", 0) == 0) {
+            waitFor = FromUtf8(line.substr(8));
+        } else if (line.rfind("leave=", 0) == 0) {
+            leave = FromUtf8(line.substr(6));
         } else if (line.rfind("record=", 0) == 0) {
             record = FromUtf8(line.substr(7));
         } else if (line.rfind("started=", 0) == 0) {
@@ -85,6 +93,13 @@ int wmain() {
             << "\n";
         WriteTextFile(record, out.str());
     }
+    if (!leave.empty()) {
+        WriteTextFile(leave, "written where the tool was started\n");
+    }
     Sleep(sleepMs);
+    for (int i = 0; !waitFor.empty() && i < 2400 && GetFileAttributesW(waitFor.c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++i) {
+        Sleep(50);
+    }
     ExitProcess(static_cast<UINT>(exitCode));
 }
