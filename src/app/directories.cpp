@@ -9,6 +9,7 @@
 #include "app/work_directory_security.h"
 #include "net/download.h"
 #include "util/join_path.h"
+#include "util/machine_folders.h"
 #include "util/scoped.h"
 
 namespace repair {
@@ -26,8 +27,8 @@ bool IsExistingDirectory(DWORD attributes) {
 
 }  // namespace
 
-std::wstring WorkDirectoryFor(const std::wstring& dataRoot) {
-    const std::wstring fallback = JoinPath(kDataRootFallback, kWorkFolderName);
+std::wstring WorkDirectoryFor(const std::wstring& dataRoot, const std::wstring& systemDrive) {
+    const std::wstring fallback = JoinPath(systemDrive + L"\\" + kDataRootFallbackFolder, kWorkFolderName);
     if (dataRoot.empty() || dataRoot.size() >= MAX_PATH) {
         return fallback;
     }
@@ -47,7 +48,7 @@ std::wstring KnownDataRoot() {
 }
 
 std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,
-                                   const AttributesOf& attributesOf) {
+                                   const std::wstring& defaultClientDirectory, const AttributesOf& attributesOf) {
     if (arguments) {
         const Arguments& args = *arguments;
         for (std::size_t i = 1; i + 1 < args.size(); ++i) {
@@ -61,8 +62,8 @@ std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, co
             return executableDirectory;
         }
     }
-    if (IsExistingDirectory(attributesOf(kDefaultClientDirectory))) {
-        return kDefaultClientDirectory;
+    if (!defaultClientDirectory.empty() && IsExistingDirectory(attributesOf(defaultClientDirectory))) {
+        return defaultClientDirectory;
     }
     return executableDirectory;
 }
@@ -75,7 +76,7 @@ std::wstring ExecutableDirectory() {
 }
 
 std::wstring PrepareWorkDirectory() {
-    return PrepareWorkDirectoryAt(WorkDirectoryFor(KnownDataRoot()));
+    return PrepareWorkDirectoryAt(WorkDirectoryFor(KnownDataRoot(), SystemDrive()));
 }
 
 std::wstring PrepareWorkDirectoryAt(const std::wstring& path) {
@@ -88,6 +89,7 @@ std::wstring PrepareWorkDirectoryAt(const std::wstring& path) {
 
 std::wstring ResolveClientDirectory() {
     return ChooseClientDirectory(ProcessArguments(), ExecutableDirectory(),
+                                 JoinPath(MachineProgramFiles(), kDefaultClientFolderName),
                                  [](const std::wstring& path) { return GetFileAttributesW(path.c_str()); });
 }
 

@@ -13,17 +13,19 @@ namespace repair {
 // GetFileAttributesW, or a stand-in for it.
 using AttributesOf = std::function<DWORD(const std::wstring& path)>;
 
-// The work directory under the data root; C:\ProgramData's when the root is
-// unknown (empty) or leaves no room for the folder within MAX_PATH.
-std::wstring WorkDirectoryFor(const std::wstring& dataRoot);
+// The work directory under the data root; the one under ProgramData on the
+// system drive when the root is unknown (empty) or leaves no room for the
+// folder within MAX_PATH.
+std::wstring WorkDirectoryFor(const std::wstring& dataRoot, const std::wstring& systemDrive);
 
 // The ProgramData known folder, or empty when it cannot be had.
 std::wstring KnownDataRoot();
 
 // The client directory from the process's arguments (nullopt when they could
-// not be split), the executable's directory and the file system.
+// not be split), the executable's directory, the default client folder (in
+// the machine's Program Files) and the file system.
 std::wstring ChooseClientDirectory(const std::optional<Arguments>& arguments, const std::wstring& executableDirectory,
-                                   const AttributesOf& attributesOf);
+                                   const std::wstring& defaultClientDirectory, const AttributesOf& attributesOf);
 
 // The executable's directory: the module path less its last element.
 std::wstring ExecutableDirectory();

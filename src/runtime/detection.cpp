@@ -3,6 +3,7 @@
 #include "util/constants.h"
 #include "util/architecture.h"
 #include "util/join_path.h"
+#include "util/machine_folders.h"
 #include "util/scoped.h"
 
 namespace repair {
@@ -58,21 +59,9 @@ public:
     WindowsKind Kind() override { return CurrentWindowsKind(); }
 
     std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) override {
-        ScopedRegistryKey opened;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, opened.receive()) != ERROR_SUCCESS) {
-            return {};
-        }
-        wchar_t buffer[MAX_PATH] = {};
-        DWORD type = REG_NONE;
-        // One character short of the buffer, so the text always ends in NUL.
-        DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-        if (RegQueryValueExW(opened.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
-                ERROR_SUCCESS ||
-            type != REG_SZ) {
-            return {};
-        }
-        return buffer;
+        return repair::ReadMachineString(key, value, view);
     }
+    std::wstring SystemDrive() override { return repair::SystemDrive(); }
 
     DWORD AttributesOf(const std::wstring& path) override { return GetFileAttributesW(path.c_str()); }
 
@@ -127,8 +116,11 @@ std::vector<std::wstring> RuntimeCandidates(RuntimeProbe& probe, WindowsKind kin
     if (!root.empty()) {
         candidates.push_back(JoinPath(root, onArm64 ? kSharedFrameworkRelativeX64OnArm64 : kSharedFrameworkRelative));
     }
+    // Where Microsoft's x64 installer puts the runtime, on the system drive
+    // (C: only where Windows is: elsewhere any user may make folders there).
     if (is64) {
-        candidates.push_back(onArm64 ? kSharedFrameworkFixedX64OnArm64 : kSharedFrameworkFixed64);
+        candidates.push_back(JoinPath(ProgramFilesOn({}, probe.SystemDrive()),
+                                      onArm64 ? kSharedFrameworkRelativeX64OnArm64 : kSharedFrameworkRelative));
     }
     return candidates;
 }

@@ -24,6 +24,8 @@ public:
     // A REG_SZ value under an HKEY_LOCAL_MACHINE key in one registry view;
     // empty when it is missing, of another type or too long for a path.
     virtual std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) = 0;
+    // The drive Windows lives on ("C:").
+    virtual std::wstring SystemDrive() = 0;
     virtual DWORD AttributesOf(const std::wstring& path) = 0;
     // Attribute words of the entries matching a pattern; empty when the search fails.
     virtual std::vector<DWORD> FindEntries(const std::wstring& pattern) = 0;

@@ -34,12 +34,17 @@ inline constexpr wchar_t kSideBySideStoreFolder[] = L"WinSxS";
 
 // Directories.
 inline constexpr wchar_t kWorkFolderName[] = L"VandrelRepair";
-// When the ProgramData known folder cannot be had.
-inline constexpr wchar_t kDataRootFallback[] = L"C:\\ProgramData";
+// When the ProgramData known folder cannot be had: this folder on the
+// system drive.
+inline constexpr wchar_t kDataRootFallbackFolder[] = L"ProgramData";
+// The system drive when the system names none.
+inline constexpr wchar_t kDefaultSystemDrive[] = L"C:";
+inline constexpr wchar_t kProgramFilesFolderName[] = L"Program Files";
 inline constexpr wchar_t kClientDirOption[] = L"--client-dir";
 inline constexpr wchar_t kClientMarker[] = L"Vandrel.exe";
 inline constexpr wchar_t kClientMarkerLocalised[] = L"赤砂回廊.exe";
-inline constexpr wchar_t kDefaultClientDirectory[] = L"C:\\Program Files\\Vandrel";
+// The default client folder, inside the machine's Program Files folder.
+inline constexpr wchar_t kDefaultClientFolderName[] = L"Vandrel";
 
 // One run at a time on the machine: the work folder is shared by every user,
 // so the guard lives in the global namespace.
@@ -84,12 +89,9 @@ inline constexpr wchar_t kChildTempFolderName[] = L"temp";
 inline constexpr wchar_t kProgramFilesKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr wchar_t kProgramFilesValue[] = L"ProgramFilesDir";
 inline constexpr wchar_t kSharedFrameworkRelative[] = L"dotnet\\shared\\Microsoft.WindowsDesktop.App";
-inline constexpr wchar_t kSharedFrameworkFixed64[] = L"C:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App";
 // On Windows on ARM64, dotnet\shared holds the native arm64 runtime, which
 // an x64 program cannot use; the x64 runtime is installed beside it.
 inline constexpr wchar_t kSharedFrameworkRelativeX64OnArm64[] = L"dotnet\\x64\\shared\\Microsoft.WindowsDesktop.App";
-inline constexpr wchar_t kSharedFrameworkFixedX64OnArm64[] =
-    L"C:\\Program Files\\dotnet\\x64\\shared\\Microsoft.WindowsDesktop.App";
 inline constexpr wchar_t kRuntimeVersionPattern[] = L"8.*";
 inline constexpr wchar_t kRuntimeKeyX64[] =
     L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App";

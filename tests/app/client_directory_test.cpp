@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/directories.h"
+#include "util/machine_folders.h"
 
 namespace repair {
 namespace {
@@ -15,7 +16,7 @@ protected:
     std::wstring exeDir = L"D:\\Games\\Vandrel";
 
     std::wstring Choose(const std::optional<Arguments>& args) {
-        return ChooseClientDirectory(args, exeDir, [this](const std::wstring& path) {
+        return ChooseClientDirectory(args, exeDir, L"C:\\Program Files\\Vandrel", [this](const std::wstring& path) {
             const auto it = entries.find(path);
             return it == entries.end() ? kMissing : it->second;
         });
@@ -76,21 +77,33 @@ TEST_F(ClientDirectoryTest, AtADriveRootTheMarkersAreLookedForInTheRoot) {
 }
 
 TEST(WorkDirectory, UsesTheDataRootOrTheFallback) {
-    EXPECT_EQ(WorkDirectoryFor(L"D:\\ProgramData"), L"D:\\ProgramData\\VandrelRepair");
-    EXPECT_EQ(WorkDirectoryFor(L"D:\\ProgramData\\"), L"D:\\ProgramData\\VandrelRepair");
-    EXPECT_EQ(WorkDirectoryFor(L""), L"C:\\ProgramData\\VandrelRepair") << "the known folder could not be had";
+    EXPECT_EQ(WorkDirectoryFor(L"D:\\ProgramData", L"C:"), L"D:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(L"D:\\ProgramData\\", L"C:"), L"D:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(L"", L"C:"), L"C:\\ProgramData\\VandrelRepair") << "the known folder could not be had";
+    EXPECT_EQ(WorkDirectoryFor(L"", L"E:"), L"E:\\ProgramData\\VandrelRepair") << "Windows on E: falls back there";
 }
 
 TEST(WorkDirectory, ARootThatLeavesNoRoomForTheFolderFallsBackInsteadOfGoingRelative) {
-    EXPECT_EQ(WorkDirectoryFor(L"D:\\" + std::wstring(4000, L'p')), L"C:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(L"D:\\" + std::wstring(4000, L'p'), L"C:"), L"C:\\ProgramData\\VandrelRepair");
     const std::wstring longest = L"D:\\" + std::wstring(256, L'p');
-    EXPECT_EQ(WorkDirectoryFor(longest), L"C:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(longest, L"C:"), L"C:\\ProgramData\\VandrelRepair");
     const std::wstring roomy = L"D:\\" + std::wstring(200, L'p');
-    EXPECT_EQ(WorkDirectoryFor(roomy), roomy + L"\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(roomy, L"C:"), roomy + L"\\VandrelRepair");
     // A value that already ends in the folder name looks joined when the
     // append failed; only the append's own answer tells.
     const std::wstring lookalike = L"D:\\" + std::wstring(242, L'p') + L"\\VandrelRepair";
-    EXPECT_EQ(WorkDirectoryFor(lookalike), L"C:\\ProgramData\\VandrelRepair");
+    EXPECT_EQ(WorkDirectoryFor(lookalike, L"C:"), L"C:\\ProgramData\\VandrelRepair");
+}
+
+TEST(MachineFolders, TodaysValuesWhereWindowsIsOnCAndTheSystemDriveElsewhere) {
+    EXPECT_EQ(SystemDriveOf(L"C:\\Windows"), L"C:");
+    EXPECT_EQ(SystemDriveOf(L"E:\\Windows"), L"E:");
+    EXPECT_EQ(SystemDriveOf(L""), L"C:") << "the system named no folder";
+    EXPECT_EQ(SystemDriveOf(L"\\\\server\\windows"), L"C:") << "no drive letter";
+    EXPECT_EQ(ProgramFilesOn(L"C:\\Program Files", L"C:"), L"C:\\Program Files");
+    EXPECT_EQ(ProgramFilesOn(L"E:\\Program Files", L"E:"), L"E:\\Program Files");
+    EXPECT_EQ(ProgramFilesOn(L"", L"E:"), L"E:\\Program Files") << "the machine's value unreadable: never C:";
+    EXPECT_EQ(ProgramFilesOn(L"", L"C:"), L"C:\\Program Files");
 }
 
 }  // namespace

@@ -62,8 +62,9 @@ TEST(ResolveClientDirectory, ReadsTheMarkersFromTheRealFileSystem) {
     const AttributesOf real = [](const std::wstring& p) { return GetFileAttributesW(p.c_str()); };
     CreateDirectoryW((dir / L"Vandrel.exe").c_str(), nullptr);
     WriteTextFile(dir / L"赤砂回廊.exe", "x");
-    EXPECT_EQ(ChooseClientDirectory(Arguments{L"p"}, dir.path(), real), dir.path());
-    EXPECT_EQ(ChooseClientDirectory(Arguments{L"p"}, L"C:\\windows", real), L"C:\\windows")
+    EXPECT_EQ(ChooseClientDirectory(Arguments{L"p"}, dir.path(), L"C:\\Program Files\\Vandrel", real), dir.path());
+    EXPECT_EQ(ChooseClientDirectory(Arguments{L"p"}, L"C:\\windows", L"C:\\Program Files\\Vandrel", real),
+              L"C:\\windows")
         << "no marker and no default directory";
 }
 

@@ -34,7 +34,7 @@ TEST(RelaunchParameters, TheElevatedCopySeesTheSameArgumentsAfterTheMarkAndTheSa
                                   Arguments{L"p", L"--client-dir", L"--elevated-copy"}}) {
         const auto split = SplitCommandLine((L"p " + RelaunchParameters(tail)).c_str());
         const auto none = [](const std::wstring&) { return INVALID_FILE_ATTRIBUTES; };
-        EXPECT_EQ(ChooseClientDirectory(split, L"E", none), ChooseClientDirectory(tail, L"E", none));
+        EXPECT_EQ(ChooseClientDirectory(split, L"E", L"P", none), ChooseClientDirectory(tail, L"E", L"P", none));
     }
 }
 

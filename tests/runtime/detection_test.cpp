@@ -21,6 +21,8 @@ public:
     std::vector<std::wstring> opened;
 
     WindowsKind Kind() override { return kind; }
+    std::wstring systemDrive = L"C:";
+    std::wstring SystemDrive() override { return systemDrive; }
     std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view) override {
         const auto it = programFiles.find(view);
         return std::wstring(key) == L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion" &&
@@ -71,6 +73,10 @@ TEST(RuntimeCandidates, On64BitWindowsTheMachines64BitFolderThenTheFixedPath) {
     EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64).size(), 2u) << "the fixed path even when it repeats";
     probe.programFiles.erase(k64);
     EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64), std::vector<std::wstring>{kFixed});
+    probe.systemDrive = L"E:";
+    EXPECT_EQ(RuntimeCandidates(probe, WindowsKind::kX64),
+              std::vector<std::wstring>{L"E:\\Program Files\\dotnet\\shared\\Microsoft.WindowsDesktop.App"})
+        << "Windows on E:: a folder any user made on C: counts for nothing";
 }
 
 TEST(RuntimeCandidates, OtherwiseOnlyThe32BitViewsFolder) {
