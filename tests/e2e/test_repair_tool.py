@@ -229,22 +229,6 @@ class FieldHazardsTest(ToolScenarioTest):
         self.assertIsNotNone(read_record(record), "the new file ran")
         self.assertLess(outcome.seconds, 20)
 
-    def test_an_entry_the_player_put_in_the_url_cache_is_not_what_runs(self):
-        # Planted just before the run, for the tool's address, holding a file
-        # that is no program and would not expire for a year.
-        cached = os.path.join(self.scenario.records, "cached.exe")
-        with open(cached, "wb") as f:
-            f.write(b"a cached copy, not the tool")
-        url = os.environ["REPAIR_DOWNLOAD_BASE"] + TOOL_PATH
-        status, output = wine.run([os.path.join(wine.BIN_DIR, "plant_cache.exe"), url, wine.to_windows(cached)])
-        self.assertEqual(status, 0, output)
-        server = self.serve_tool()
-        record = self.scenario.expect_standin(TOOL_X86, 0)
-        outcome = self.run_with_client("D:\\x")
-        self.assertEqual(outcome.exit_code, 0, outcome.log)
-        self.assertEqual(server.requests, [TOOL_PATH], "asked of the server")
-        self.assertIsNotNone(read_record(record), "the served tool ran")
-
     def test_a_second_start_during_a_run_only_points_at_it(self):
         # The first run's tool runs until the test lets it go, so that "at
         # once" means the same on a loaded machine: the second start ends
