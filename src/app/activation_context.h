@@ -10,7 +10,7 @@ namespace repair {
 struct AssemblyOrigin {
     std::wstring manifestPath;
     std::wstring policyPath;
-    std::wstring directoryName;  // where its files are loaded from: a name in the store, or a path
+    std::wstring directoryName = {};  // where its files are loaded from: a name in the store, or a path
 };
 
 // What the process's default activation context says of itself.
@@ -18,8 +18,8 @@ struct ActivationContextReport {
     std::wstring appDirectory;               // the folder the program was started from
     std::wstring configurationPath;          // a <program>.exe.config the loader read; empty when none
     std::vector<AssemblyOrigin> assemblies;  // the program's own manifest first
-    std::wstring programPath;                // the program's own file, whose manifest is its own
-    std::wstring systemStore;                // the system's side-by-side store (<Windows>\WinSxS)
+    std::wstring programPath = {};           // the program's own file, whose manifest is its own
+    std::wstring systemStore = {};           // the system's side-by-side store (<Windows>\WinSxS)
 };
 
 // Whether path is folder itself or lies below it: letter case ignored, whole

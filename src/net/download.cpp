@@ -70,6 +70,19 @@ std::optional<ULONGLONG> FileSizeOf(const std::wstring& path) {
     return static_cast<ULONGLONG>(size.QuadPart);
 }
 
+// The processor time a thread has had, in milliseconds; 0 when unknown,
+// which counts as no work at all.
+ULONGLONG ProcessorMs(HANDLE thread) {
+    FILETIME created = {}, ended = {}, kernel = {}, user = {};
+    if (GetThreadTimes(thread, &created, &ended, &kernel, &user) == FALSE) {
+        return 0;
+    }
+    const auto ms = [](const FILETIME& t) {
+        return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+    };
+    return ms(kernel) + ms(user);
+}
+
 bool IsDirectory(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -87,7 +100,7 @@ bool WatchTransfer(const std::shared_ptr<Transfer>& transfer, ProgressSink& sink
     const HANDLE waitFor = thread.get();
     while (WaitPumping(&waitFor, 1, kWatchIntervalMs) != 0) {
         transfer->state.ReplayInto(sink);
-        if (transfer->state.SilentAt(GetTickCount64(), stallMs, kMaxSilenceSliceMs)) {
+        if (transfer->state.SilentAt(GetTickCount64(), ProcessorMs(thread.get()), stallMs, kMaxSilenceSliceMs)) {
             transfer->state.Abandon();
             return false;
         }

@@ -1,5 +1,7 @@
 #include "net/transfer_state.h"
 
+#include <algorithm>
+
 namespace repair {
 namespace {
 
@@ -61,11 +63,13 @@ void TransferState::ReplayInto(ProgressSink& sink) {
     }
 }
 
-bool TransferState::SilentAt(ULONGLONG now, DWORD stallMs, DWORD maxSliceMs) {
+bool TransferState::SilentAt(ULONGLONG now, ULONGLONG workedMs, DWORD stallMs, DWORD maxSliceMs) {
     Exclusive hold(lock_);
+    const ULONGLONG worked = workedMs > workedMs_ ? workedMs - workedMs_ : 0;
+    workedMs_ = workedMs > workedMs_ ? workedMs : workedMs_;
     if (now > lastLook_) {
-        const ULONGLONG slice = now - lastLook_;
-        silentMs_ += slice < maxSliceMs ? slice : maxSliceMs;
+        const ULONGLONG seen = std::min<ULONGLONG>(now - lastLook_, maxSliceMs);
+        silentMs_ += std::max(seen - std::min(worked, seen), seen / 4);
         lastLook_ = now;
     }
     return silentMs_ >= stallMs;

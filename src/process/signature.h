@@ -16,7 +16,7 @@ struct TrustAnswer {
     LONG result = TRUST_E_NOSIGNATURE;
     std::wstring signer;
     LONG machineChain = CERT_E_UNTRUSTEDROOT;
-    std::wstring root;
+    std::wstring root = {};
 };
 
 // Whether WinVerifyTrust found the signature and the file's digest intact,

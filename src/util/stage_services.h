@@ -32,11 +32,11 @@ public:
 struct Requirement {
     // Exactly the file a release named: its signature is not examined, as
     // nothing but its time or its signer's name could then refuse it.
-    std::wstring sha512;
+    std::wstring sha512 = {};
     // Signed through one of these roots, whoever the signer says it is.
-    std::wstring roots;
+    std::wstring roots = {};
     // Signed by this common name, through a root of the machine's stores.
-    std::wstring publisher;
+    std::wstring publisher = {};
 };
 
 // Downloads url to target and accepts the file only if it meets what is

@@ -13,13 +13,9 @@ const std::wstring kStore =
 
 const std::wstring kSystemStore = L"C:\\windows\\WinSxS";
 
-ActivationContextReport Reporting(const AssemblyOrigin& second) {
-    return {kGame, L"", {{kOwn, L"", L""}, second}, kOwn, kSystemStore};
-}
-
-// The program at the root of the system drive, where the store lies below it.
-ActivationContextReport AtTheRoot(const AssemblyOrigin& second) {
-    return {L"C:\\", L"", {{L"C:\\修复工具.exe", L"", L""}, second}, L"C:\\修复工具.exe", kSystemStore};
+ActivationContextReport Reporting(const AssemblyOrigin& second, const std::wstring& folder = kGame,
+                                  const std::wstring& own = kOwn) {
+    return {folder, L"", {{own, L""}, second}, own, kSystemStore};
 }
 
 TEST(AssembliesComeFromTheSystem, OnlyWhenNoneButTheProgramsOwnWasReadFromItsFolder) {
@@ -28,53 +24,36 @@ TEST(AssembliesComeFromTheSystem, OnlyWhenNoneButTheProgramsOwnWasReadFromItsFol
         std::optional<ActivationContextReport> report;
         bool goesOn;
     } cases[] = {
-        {"the store's manifest", Reporting({kStore, L"", L"x86_microsoft.windows.common-controls_deadbeef"}), true},
-        {"a path in another form (a real Windows' store)",
-         Reporting({L"\\\\?\\C:\\Windows\\WinSxS\\cc.manifest", L"", L""}), true},
-        {"no path at all, an empty directory name", Reporting({L"", L"", L""}), true},
-        {"a folder that only begins like the program's", Reporting({L"D:\\Games\\Vandrel2\\cc.manifest", L"", L""}),
+        {"the store's manifest", Reporting({kStore, L""}), true},
+        {"a path in another form (a real Windows' store)", Reporting({L"\\\\?\\C:\\Windows\\WinSxS\\cc.manifest", L""}),
          true},
+        {"no path at all", Reporting({L"", L""}), true},
+        {"a folder that only begins like the program's", Reporting({L"D:\\Games\\Vandrel2\\cc.manifest", L""}), true},
         {"a private assembly beside the program",
-         Reporting({L"D:\\Games\\Vandrel\\Microsoft.Windows.Common-Controls.manifest", L"", L""}), false},
+         Reporting({L"D:\\Games\\Vandrel\\Microsoft.Windows.Common-Controls.manifest", L""}), false},
         {"a private folder below it (probing privatePath)",
-         Reporting({L"D:\\Games\\Vandrel\\libs\\cc\\Microsoft.Windows.Common-Controls.manifest", L"", L""}), false},
-        {"another letter case", Reporting({L"d:\\GAMES\\vandrel\\cc.MANIFEST", L"", L""}), false},
-        {"forward slashes and a long-path prefix", Reporting({L"\\\\?\\D:/Games/Vandrel/cc.manifest", L"", L""}),
+         Reporting({L"D:\\Games\\Vandrel\\libs\\cc\\Microsoft.Windows.Common-Controls.manifest", L""}), false},
+        {"another letter case", Reporting({L"d:\\GAMES\\vandrel\\cc.MANIFEST", L""}), false},
+        {"forward slashes and a long-path prefix", Reporting({L"\\\\?\\D:/Games/Vandrel/cc.manifest", L""}), false},
+        {"a policy beside the program", Reporting({kStore, L"D:\\Games\\Vandrel\\policy.manifest"}), false},
+        {"an NT path", Reporting({L"\\??\\D:\\Games\\Vandrel\\cc.manifest", L""}), false},
+        {"a share in long form", Reporting({L"\\\\?\\UNC\\srv\\g\\V\\cc.manifest", L""}, L"\\\\srv\\g\\V\\"), false},
+        {"the store's manifest, its files loaded from beside the program", Reporting({kStore, L"", kGame + L"cc"}),
          false},
-        {"an NT path", Reporting({L"\\??\\D:\\Games\\Vandrel\\cc.manifest", L"", L""}), false},
-        {"the store's manifest, its files loaded from beside the program",
-         Reporting({kStore, L"", L"D:\\Games\\Vandrel\\cc"}), false},
-        {"a policy beside the program", Reporting({kStore, L"D:\\Games\\Vandrel\\policy.manifest", L""}), false},
-        {"a configuration file beside the program",
-         ActivationContextReport{kGame, kOwn + L".config", {{kOwn, L"", L""}, {kStore, L"", L""}}, kOwn, kSystemStore},
-         false},
-        {"the program's own manifest, wherever it is listed",
-         ActivationContextReport{
-             kGame, L"", {{kStore, L"", L""}, {L"d:\\games\\vandrel\\修复工具.EXE", L"", L""}}, kOwn, kSystemStore},
-         true},
-        {"a second manifest beside the program in the first place",
-         ActivationContextReport{
-             kGame, L"", {{L"D:\\Games\\Vandrel\\cc.manifest", L"", L""}, {kStore, L"", L""}}, kOwn, kSystemStore},
-         false},
-        {"the program at the drive root, the store's manifest", AtTheRoot({kStore, L"", L""}), true},
+        {"an empty directory name", Reporting({kStore, L"", L""}), true},
+        {"the program's own manifest, in any place and letter case",
+         ActivationContextReport{kGame, L"", {{kStore, L""}, {L"d:\\games\\VANDREL\\修复工具.exe", L""}}, kOwn}, true},
+        {"the program at the drive root, the store's manifest", Reporting({kStore, L""}, L"C:\\", L"C:\\p.exe"), true},
         {"the program at the drive root, a private assembly",
-         AtTheRoot({L"C:\\Microsoft.Windows.Common-Controls.manifest", L"", L""}), false},
+         Reporting({L"C:\\Microsoft.Windows.Common-Controls.manifest", L""}, L"C:\\", L"C:\\p.exe"), false},
+        {"a configuration file beside the program",
+         ActivationContextReport{kGame, kOwn + L".config", {{kOwn, L""}, {kStore, L""}}}, false},
         {"the query failed", std::nullopt, false},
-        {"no program folder reported",
-         ActivationContextReport{L"", L"", {{kOwn, L"", L""}, {kStore, L"", L""}}, kOwn, kSystemStore}, false},
+        {"no program folder reported", ActivationContextReport{L"", L"", {{kOwn, L""}, {kStore, L""}}}, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(AssembliesComeFromTheSystem(c.report), c.goesOn) << c.what;
     }
-}
-
-TEST(IsInsideFolder, EverySpellingOfAShareOrDriveIsOne) {
-    const std::wstring share = L"\\\\server\\games\\Vandrel";
-    EXPECT_TRUE(IsInsideFolder(share, L"\\\\?\\UNC\\server\\games\\Vandrel\\cc.manifest"));
-    EXPECT_TRUE(IsInsideFolder(share, L"\\??\\UNC\\SERVER\\games\\vandrel\\cc.manifest"));
-    EXPECT_TRUE(IsInsideFolder(L"\\\\?\\UNC\\server\\games\\Vandrel\\", share + L"\\cc.manifest"));
-    EXPECT_FALSE(IsInsideFolder(share, L"\\\\?\\UNC\\server\\games2\\cc.manifest"));
-    EXPECT_TRUE(IsInsideFolder(L"C:\\", L"\\??\\C:\\x.manifest"));
 }
 
 }  // namespace

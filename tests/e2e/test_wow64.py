@@ -231,9 +231,6 @@ class Wow64Test(ScenarioTest):
     def test_what_the_tool_writes_where_it_starts_stays_out_of_the_downloads(self):
         self.check_what_the_tool_leaves_stays_out_of_the_downloads(self.install(), TOOL_X64, PORT, TIMEOUT)
 
-    def test_the_program_at_the_root_of_drive_c_runs(self):
-        self.check_runs_from_the_drive_root(os.path.join(X86_BUILD, "修复工具.exe"), TOOL_X64, PORT, TIMEOUT)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -332,18 +332,25 @@ def standin_bytes():
         return f.read()
 
 
-def signed_standins(directory):
+def signed_standins(directory, large_mib=0):
     """The stand-in as the signature tests serve it: "unsigned", signed by the
     publisher the signed build requires, by "other", and "changed" after it
-    was signed. The signing CA is trusted in the prefix first."""
+    was signed; with large_mib, also "large", padded to that size, then
+    signed by the publisher. The signing CA is trusted in the prefix first."""
     pairs, ca = make_code_signing(directory, os.environ["REPAIR_TEST_PUBLISHER"])
     status, output = wine.run([os.path.join(wine.BIN_DIR, "trust_ca.exe"), wine.to_windows(ca)])
     if status != 0:
         raise RuntimeError("could not trust the signing CA: " + output)
     variants = {"unsigned": standin_bytes()}
-    for name, (certificate, key) in pairs.items():
+    sources = {name: (STANDIN, pair) for name, pair in pairs.items()}
+    if large_mib:
+        padded = os.path.join(directory, "standin-padded.exe")
+        with open(padded, "wb") as f:
+            f.write(standin_bytes().ljust(large_mib * 1024 * 1024, b"\0"))
+        sources["large"] = (padded, pairs["publisher"])
+    for name, (source, (certificate, key)) in sources.items():
         target = os.path.join(directory, f"standin-{name}.exe")
-        sign(STANDIN, target, certificate, key)
+        sign(source, target, certificate, key)
         with open(target, "rb") as f:
             variants[name] = f.read()
     changed = bytearray(variants["publisher"])
@@ -364,29 +371,23 @@ def pinned_standin(arch):
 
 
 def runtime_signed_standins(directory, large_mib=0):
-    """The stand-in signed under the runtime root that the signed build
-    allows, as ".NET" and as "Microsoft Corporation", and by certificates of
-    the same names from another root that the machine trusts too; with
-    large_mib, also "large", padded to that size, then signed as ".NET"
-    under the runtime root. The runtime root is trusted in the prefix first."""
+    """The stand-in signed as .NET's own files are ("root": a certificate
+    named .NET from the runtime root that the signed build allows, which the
+    prefix is made to trust; "elsewhere": the same name from another root
+    that the machine trusts too); with large_mib, also "large", padded to
+    that size, then signed as "root" is."""
     trust = os.path.join(wine.BIN_DIR, "trust_ca.exe")
-    status, output = wine.run([trust, wine.to_windows(os.path.join(RUNTIME_SIGNING, "root.der"))])
-    if status != 0:
-        raise RuntimeError("could not trust the runtime root: " + output)
-    sources = {f"root-{name}": (os.path.join(RUNTIME_SIGNING, f"{name}.pem"), os.path.join(RUNTIME_SIGNING, f"{name}.key"))
-               for name in ("dotnet", "microsoft")}
-    for name, common_name in (("dotnet", ".NET"), ("microsoft", "Microsoft Corporation")):
-        pairs, ca = make_code_signing(os.path.join(directory, "elsewhere-" + name), common_name)
-        status, output = wine.run([trust, wine.to_windows(ca)])
+    pairs, ca = make_code_signing(os.path.join(directory, "elsewhere"), ".NET")
+    for root in (os.path.join(RUNTIME_SIGNING, "root.der"), ca):
+        status, output = wine.run([trust, wine.to_windows(root)])
         if status != 0:
-            raise RuntimeError("could not trust the other CA: " + output)
-        sources[f"elsewhere-{name}"] = pairs["publisher"]
-    sources = {name: (STANDIN, pair) for name, pair in sources.items()}
+            raise RuntimeError("could not trust a runtime test root: " + output)
+    dotnet = (os.path.join(RUNTIME_SIGNING, "dotnet.pem"), os.path.join(RUNTIME_SIGNING, "dotnet.key"))
+    sources = {"root": (STANDIN, dotnet), "elsewhere": (STANDIN, pairs["publisher"])}
     if large_mib:
-        padded = os.path.join(directory, "standin-padded.exe")
-        with open(padded, "wb") as f:
+        sources["large"] = (os.path.join(directory, "standin-padded.exe"), dotnet)
+        with open(sources["large"][0], "wb") as f:
             f.write(standin_bytes().ljust(large_mib * 1024 * 1024, b"\0"))
-        sources["large"] = (padded, sources["root-dotnet"][1])
     variants = {}
     for name, (source, (certificate, key)) in sources.items():
         target = os.path.join(directory, f"standin-{name}.exe")
