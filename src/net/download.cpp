@@ -70,17 +70,26 @@ std::optional<ULONGLONG> FileSizeOf(const std::wstring& path) {
     return static_cast<ULONGLONG>(size.QuadPart);
 }
 
-// The processor time a thread has had, in milliseconds; 0 when unknown,
-// which counts as no work at all.
-ULONGLONG ProcessorMs(HANDLE thread) {
+// The processor time this process has had but for the calling thread, in
+// milliseconds: the transfer's work, wherever urlmon runs it (WinINet does
+// the connection and the TLS handshake on threads of its own). 0 when
+// unknown, which counts as no work at all.
+ULONGLONG TransferWorkMs() {
     FILETIME created = {}, ended = {}, kernel = {}, user = {};
-    if (GetThreadTimes(thread, &created, &ended, &kernel, &user) == FALSE) {
+    const auto ms = [&] {
+        return (((static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
+                ((static_cast<ULONGLONG>(user.dwHighDateTime) << 32) | user.dwLowDateTime)) /
+               10000;
+    };
+    if (GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user) == FALSE) {
         return 0;
     }
-    const auto ms = [](const FILETIME& t) {
-        return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
-    };
-    return ms(kernel) + ms(user);
+    const ULONGLONG process = ms();
+    if (GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user) == FALSE) {
+        return 0;
+    }
+    const ULONGLONG watch = ms();
+    return process > watch ? process - watch : 0;
 }
 
 bool IsDirectory(DWORD attributes) {
@@ -100,7 +109,7 @@ bool WatchTransfer(const std::shared_ptr<Transfer>& transfer, ProgressSink& sink
     const HANDLE waitFor = thread.get();
     while (WaitPumping(&waitFor, 1, kWatchIntervalMs) != 0) {
         transfer->state.ReplayInto(sink);
-        if (transfer->state.SilentAt(GetTickCount64(), ProcessorMs(thread.get()), stallMs, kMaxSilenceSliceMs)) {
+        if (transfer->state.SilentAt(GetTickCount64(), TransferWorkMs(), stallMs, kMaxSilenceSliceMs)) {
             transfer->state.Abandon();
             return false;
         }

@@ -28,11 +28,11 @@ public:
     // Waiting thread.
     void ReplayInto(ProgressSink& sink);
     // One look of the watch at now, workedMs being the processor time the
-    // transfer's thread has had in all: whether the transfer has been silent
+    // transfer's threads have had in all: whether the transfer has been silent
     // for stallMs of the time the watch was awake to see. A look that comes
     // late (the whole process got no processor: a scan, a patcher, a
     // swapping machine) counts at most maxSliceMs since the last, so
-    // starvation never adds up to a stall. Time the transfer's thread spent
+    // starvation never adds up to a stall. Time the transfer's threads spent
     // working (a TLS handshake, writing the file, a scanner hooked into the
     // writes) is no silence of the server's, but counts a quarter all the
     // same, so that a transfer busy without data still ends. A server silent
@@ -64,7 +64,7 @@ private:
     std::optional<Bar> bar_;
     ULONGLONG lastLook_;      // the last look, or the newest data if later
     ULONGLONG silentMs_ = 0;  // seen since the newest data
-    ULONGLONG workedMs_ = 0;  // the transfer thread's processor time at the last look
+    ULONGLONG workedMs_ = 0;  // the transfer threads' processor time at the last look
     ULONG bytes_ = 0;
     std::optional<ULONG> announced_;
     bool abandoned_ = false;
