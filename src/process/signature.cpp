@@ -255,22 +255,27 @@ ScopedHandle OpenUnchangeable(const std::wstring& path) {
     return file;
 }
 
-bool IsSignedBy(HANDLE file, const std::wstring& path, const std::wstring& publisher) {
-    bool signedBy = false;
+namespace {
+
+// WinVerifyTrust hashes the whole file: a check of its own thread.
+template <typename Check>
+bool CheckWhilePumping(HANDLE file, const Check& check) {
+    bool accepted = false;
     RunWhilePumping([&] {
         Win32Trust shell(file);
-        signedBy = IsSignedBy(path, publisher, shell);
+        accepted = check(shell);
     });
-    return signedBy;
+    return accepted;
+}
+
+}  // namespace
+
+bool IsSignedBy(HANDLE file, const std::wstring& path, const std::wstring& publisher) {
+    return CheckWhilePumping(file, [&](TrustShell& shell) { return IsSignedBy(path, publisher, shell); });
 }
 
 bool IsSignedUnder(HANDLE file, const std::wstring& path, const std::wstring& roots) {
-    bool signedUnder = false;
-    RunWhilePumping([&] {
-        Win32Trust shell(file);
-        signedUnder = IsSignedUnder(path, roots, shell);
-    });
-    return signedUnder;
+    return CheckWhilePumping(file, [&](TrustShell& shell) { return IsSignedUnder(path, roots, shell); });
 }
 
 bool IsSignedBy(const std::wstring& path, const std::wstring& publisher) {

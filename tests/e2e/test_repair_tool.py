@@ -193,7 +193,7 @@ class FieldHazardsTest(ToolScenarioTest):
         outcome = run.wait()
         self.assertEqual(outcome.exit_code, 2, outcome.log)
         self.assertEqual([b.text for b in outcome.boxes], [DOWNLOAD_FAILED])
-        self.assertLess(shown_at - stalled_at, 30, "given up after about the test build's 6 s of silence")
+        self.assertLess(shown_at - stalled_at, 30, "given up after about the test build's 10 s of silence")
         self.assertFalse(os.path.exists(os.path.join(self.scenario.work_dir, TOOL_X86)),
                          "no partial file under the name that is run")
         self.assertEqual(os.listdir(self.scenario.work_dir), ["temp"], "the partial file went too")
@@ -203,8 +203,8 @@ class FieldHazardsTest(ToolScenarioTest):
               f"longest WM_NULL answer {outcome.responsiveness.longest_answer_ms} ms")
 
     def test_a_trickle_that_keeps_delivering_completes(self):
-        # Six pieces with 2 s of silence between them, 10 s in all, against a 6 s stall limit.
-        self.serve_tool(Payload(standin_bytes(), "trickle", seconds=2, pieces=6))
+        # Seven pieces with 2 s of silence between them, 12 s in all, against a 10 s stall limit.
+        self.serve_tool(Payload(standin_bytes(), "trickle", seconds=2, pieces=7))
         record = self.scenario.expect_standin(TOOL_X86, 0)
         outcome = self.run_with_client("D:\\x", timeout=90)
         self.assertEqual(outcome.exit_code, 0, outcome.log)
