@@ -18,7 +18,11 @@ bool Allows(RedirectionEntry entry) {
 
 bool NoneBlocks(RedirectionShell& shell, const std::wstring& folder, const std::vector<std::wstring>& names) {
     for (const std::wstring& name : names) {
-        if (!Allows(shell.Inspect(folder, name))) {
+        RedirectionEntry entry = shell.Inspect(folder, name);
+        if (entry == RedirectionEntry::kFile && shell.Remove(folder, name)) {
+            entry = shell.Inspect(folder, name);
+        }
+        if (!Allows(entry)) {
             return false;
         }
     }
@@ -95,6 +99,11 @@ public:
         }
         held_.reset(file);
         return true;
+    }
+
+    bool Remove(const std::wstring& folder, const std::wstring& name) override {
+        const std::optional<std::wstring> path = TryJoinPath(folder, name);
+        return path && DeleteFileW(path->c_str()) != FALSE;
     }
 
     void Release() { held_.reset(); }

@@ -27,10 +27,15 @@ public:
     // Makes a file of that name, unshared and deleted when closed, and holds
     // it; false when it cannot (the folder not writable, the name taken).
     virtual bool Claim(const std::wstring& folder, const std::wstring& name) = 0;
+    // Deletes a file of that name; false when it cannot.
+    virtual bool Remove(const std::wstring& folder, const std::wstring& name) = 0;
 };
 
 // Whether the run may go on: no folder and no unheld file under any of names
-// (the program's long and short file names with ".local") beside it. Where
+// (the program's long and short file names with ".local") beside it. A file
+// that nobody holds is removed first where it can be: a run that lost power
+// leaves its hold behind, and a file redirects nothing for a program with a
+// manifest; one that stays stops the run all the same. Where
 // the folder can be written, the first name is then held for the whole run,
 // so that no folder of that name can appear while it lasts; where it cannot,
 // nobody without administrator rights can make one either. A second look
