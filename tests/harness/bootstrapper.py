@@ -554,8 +554,8 @@ class ScenarioTest(unittest.TestCase):
         self.assertEqual(outcome.exit_code, 0, outcome.log)
         self.assertIsNotNone(read_record(record), "the tool ran")
         self.assertNotIn(0, made, "a folder of the name was made during the run")
-        self.assertEqual([n for n in os.listdir(os.path.join(self.scenario.root, folder)) if n.lower().endswith(".local")],
-                         [], "the hold is gone with the run")
+        left = os.listdir(os.path.join(self.scenario.root, folder))
+        self.assertEqual([n for n in left if n.lower().endswith(".local")], [], "the hold is gone with the run")
 
     def check_what_the_tool_leaves_stays_out_of_the_downloads(self, program, tool, port, timeout=60):
         """A tool that writes a log where it is started, run twice: no work
